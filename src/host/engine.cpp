@@ -1,0 +1,185 @@
+// The Engine's life cycle, its handler containers and the main loop.
+#include "engine.h"
+
+#include "texture_cache.h"
+
+namespace {
+
+Engine* theEngine = nullptr;
+
+class SdlLoopSource : public LoopSource {
+public:
+    Uint32 ticks() override { return SDL_GetTicks(); }
+    int pollEvent(SDL_Event* event) override { return SDL_PollEvent(event); }
+};
+
+SdlLoopSource sdlSource;
+
+// True when now is at or past due. SDL's count wraps after 49.7 days; comparing the
+// signed difference keeps a due time just past the wrap from looking 49 days away.
+bool isDue(Uint32 now, Uint32 due) {
+    return static_cast<Sint32>(now - due) >= 0;
+}
+
+template <class Handler>
+void deleteFromBack(std::vector<Handler*>& handlers) {
+    while (!handlers.empty()) {
+        delete handlers.back();
+        handlers.pop_back();
+    }
+}
+
+}  // namespace
+
+Engine* getEngine() {
+    return theEngine;
+}
+
+Engine::Engine()
+    : nextTick(0), material(), input(nullptr), simulation(nullptr), output(nullptr),
+      direct3d(nullptr), device(nullptr), clock(&sdlSource) {
+    theEngine = this;
+    try {
+        openWindow();
+        createDevice();
+    } catch (...) {
+        releaseDisplay();
+        theEngine = nullptr;
+        throw;
+    }
+}
+
+Engine::Engine(IDirect3DDevice9* adopted)
+    : nextTick(0), material(), input(nullptr), simulation(nullptr), output(nullptr),
+      direct3d(nullptr), device(adopted), clock(&sdlSource) {
+    theEngine = this;
+}
+
+Engine::~Engine() {
+    deleteFromBack(outputHandlers);
+    deleteFromBack(inputHandlers);
+    deleteFromBack(simulationHandlers);
+    theEngine = nullptr;
+    TextureCache::releaseAll();
+    releaseDisplay();
+}
+
+void Engine::openWindow() {
+    // Without an explicit choice SDL 1.2 falls back to text-mode drivers that write
+    // escape codes to standard output; the device needs X11's OpenGL anyway.
+    setenv("SDL_VIDEODRIVER", "x11", 0);
+    if (SDL_Init(SDL_INIT_VIDEO) < 0)
+        throw static_cast<const char*>(SDL_GetError());
+    const SDL_VideoInfo* info = SDL_GetVideoInfo();
+    if (!info)
+        throw static_cast<const char*>(SDL_GetError());
+    // OpenGL is the one flag the device layer needs; otherwise a plain window.
+    SDL_SetVideoMode(800, 600, info->vfmt->BitsPerPixel, SDL_OPENGL);
+}
+
+// Releases what exists, device first, then shuts SDL down.
+void Engine::releaseDisplay() {
+    if (device) {
+        device->Release();
+        device = nullptr;
+    }
+    if (direct3d) {
+        direct3d->Release();
+        direct3d = nullptr;
+    }
+    SDL_Quit();
+}
+
+void Engine::attachInput(ISDLInput* handler) {
+    inputHandlers.push_back(handler);
+    input = handler;
+}
+
+void Engine::attachOutput(ID3DOutput* handler) {
+    outputHandlers.push_back(handler);
+    handler->setPrevious(output);
+    output = handler;
+}
+
+void Engine::attachSimulation(ISimulation* handler) {
+    simulationHandlers.push_back(handler);
+    handler->setPrevious(simulation);
+    simulation = handler;
+}
+
+void Engine::resetTicks() {
+    nextTick = clock->ticks() + TICK_MS;
+}
+
+void Engine::run() {
+    run(sdlSource);
+}
+
+void Engine::run(LoopSource& source) {
+    clock = &source;
+    bool running = true;
+    bool appActive = true;
+    nextTick = source.ticks();
+    while (running) {
+        SDL_Event event;
+        while (source.pollEvent(&event))
+            handleEvent(event, running, appActive, source);
+        if (appActive) {
+            step(source);
+            if (output)
+                renderFrame();
+        }
+    }
+    clock = &sdlSource;
+}
+
+void Engine::handleEvent(SDL_Event& event, bool& running, bool& appActive, LoopSource& source) {
+    switch (event.type) {
+    case SDL_ACTIVEEVENT:
+        // Only a pure application-activity change counts; focus-only events do not pause.
+        if (event.active.state == SDL_APPACTIVE) {
+            appActive = event.active.gain == 1;
+            if (appActive)
+                nextTick = source.ticks();
+        }
+        break;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+        if (input)
+            input->handleKey(&event);
+        break;
+    case SDL_MOUSEMOTION:
+        if (input)
+            input->handleMotion(&event);
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+        if (input)
+            input->handleButton(&event);
+        break;
+    case SDL_QUIT:
+        running = false;
+        appActive = false;
+        break;
+    default:
+        break;
+    }
+}
+
+// At most one step per pass; the due time moves by exactly one step, so a backlog is
+// made up one step per pass.
+void Engine::step(LoopSource& source) {
+    if (!isDue(source.ticks(), nextTick))
+        return;
+    nextTick += TICK_MS;
+    if (simulation)
+        simulation->tick();
+}
+
+void Engine::renderFrame() {
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    device->BeginScene();
+    output->drawFrame(device);
+    device->EndScene();
+    device->Present(nullptr, nullptr, nullptr, nullptr);
+}

@@ -1,0 +1,29 @@
+// Program entry: puts the host together, runs the game and takes it apart in order.
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "engine.h"
+#include "script_host.h"
+
+int main(int, char**) {
+    // Every line must reach a pipe or a file at once, not when the buffer fills.
+    std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+
+    Engine* engine = nullptr;
+    try {
+        engine = new Engine;
+        setupScript();
+        engine->run();
+    } catch (const char* text) {
+        std::printf("ERROR %s\n", text);
+    } catch (char* text) {
+        std::printf("ERROR %s\n", text);
+    }
+    // Images die with the interpreter, while the device they were drawn on still exists.
+    if (scriptState)
+        lua_close(scriptState);
+    delete engine;
+    return 0;
+}

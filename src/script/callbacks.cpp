@@ -1,0 +1,110 @@
+// Each event looks its callback up by name afresh, calls it protected and reports failures.
+#include "callbacks.h"
+
+#include "script_host.h"
+
+namespace {
+
+int getGlobal(lua_State* L) {
+    lua_gettable(L, LUA_GLOBALSINDEX);
+    return 1;
+}
+
+// Pushes the global callback, or returns false when there is none. An __index
+// metamethod on the globals table is honoured but may raise, so it runs protected.
+bool pushCallback(lua_State* L, const char* name) {
+    if (lua_getmetatable(L, LUA_GLOBALSINDEX)) {
+        lua_pop(L, 1);
+        lua_pushcfunction(L, getGlobal);
+        lua_pushstring(L, name);
+        int status = lua_pcall(L, 1, 1, 0);
+        if (status != 0) {
+            reportScriptError(status);
+            return false;
+        }
+    } else {
+        lua_pushstring(L, name);
+        lua_gettable(L, LUA_GLOBALSINDEX);
+    }
+    if (lua_isnil(L, -1)) {
+        lua_pop(L, 1);
+        return false;
+    }
+    return true;
+}
+
+// Arguments are pushed only once the callback is known to exist.
+template <class PushArguments>
+void callScript(const char* name, int argumentCount, PushArguments pushArguments) {
+    lua_State* L = scriptState;
+    if (!pushCallback(L, name))
+        return;
+    pushArguments(L);
+    reportScriptError(lua_pcall(L, argumentCount, 0, 0));
+}
+
+void callScript(const char* name) {
+    callScript(name, 0, [](lua_State*) {});
+}
+
+// Letters and digits by their own character, a few named keys, nil for the rest.
+void pushKeyName(lua_State* L, SDLKey sym) {
+    if ((sym >= SDLK_a && sym <= SDLK_z) || (sym >= 'A' && sym <= 'Z') || (sym >= SDLK_0 && sym <= SDLK_9)) {
+        char c = static_cast<char>(sym);
+        lua_pushlstring(L, &c, 1);
+        return;
+    }
+    switch (sym) {
+    case SDLK_TAB: lua_pushstring(L, "tab"); break;
+    case SDLK_UP: lua_pushstring(L, "up"); break;
+    case SDLK_DOWN: lua_pushstring(L, "down"); break;
+    case SDLK_RIGHT: lua_pushstring(L, "right"); break;
+    case SDLK_LEFT: lua_pushstring(L, "left"); break;
+    default: lua_pushnil(L); break;
+    }
+}
+
+}  // namespace
+
+// The state alone decides press or release; the event type is not consulted.
+void Input_Wrapper::handleKey(SDL_Event* event) {
+    SDLKey sym = event->key.keysym.sym;
+    const char* name = event->key.state == SDL_RELEASED  ? "onKeyRelease"
+                       : event->key.state == SDL_PRESSED ? "onKeyPress"
+                                                         : nullptr;
+    if (name)
+        callScript(name, 1, [sym](lua_State* L) { pushKeyName(L, sym); });
+}
+
+// Window pixels to the drawing space: origin at the centre, y up.
+void Input_Wrapper::handleMotion(SDL_Event* event) {
+    lua_Number x = event->motion.x - 400.0;
+    lua_Number y = 300.0 - event->motion.y;
+    callScript("onMotion", 2, [x, y](lua_State* L) {
+        lua_pushnumber(L, x);
+        lua_pushnumber(L, y);
+    });
+}
+
+void Input_Wrapper::handleButton(SDL_Event* event) {
+    bool pressed = event->button.state == SDL_PRESSED;
+    if (event->button.button == SDL_BUTTON_LEFT)
+        leftHeld = pressed;
+    else if (event->button.button == SDL_BUTTON_RIGHT)
+        rightHeld = pressed;
+    else
+        return;
+    bool left = leftHeld, right = rightHeld;
+    callScript("onButton", 2, [left, right](lua_State* L) {
+        lua_pushboolean(L, left);
+        lua_pushboolean(L, right);
+    });
+}
+
+void Output_Wrapper::drawFrame(IDirect3DDevice9*) {
+    callScript("onDraw");
+}
+
+void Sim_Wrapper::tick() {
+    callScript("onTick");
+}
