@@ -1,0 +1,226 @@
+"""Runs the real gamehost under its own Xvfb: output lines, screenshots, real input."""
+import os
+import queue
+import shutil
+import signal
+import subprocess
+import tempfile
+import threading
+import time
+import unittest
+
+GAMEHOST = os.environ.get("GAMEHOST", "gamehost")
+GAMEHOST_LUA = os.environ.get("GAMEHOST_LUA", "gamehost-lua")
+
+
+class Display:
+    """A private Xvfb server, so tests can run in parallel without sharing focus."""
+
+    def __init__(self):
+        self.proc = None
+        self.name = None
+
+    def __enter__(self):
+        for number in range(140, 240):
+            if os.path.exists(f"/tmp/.X{number}-lock") or os.path.exists(f"/tmp/.X11-unix/X{number}"):
+                continue
+            proc = subprocess.Popen(
+                ["Xvfb", f":{number}", "-screen", "0", "1024x768x24", "-noreset", "-nolisten", "tcp"],
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            deadline = time.time() + 10
+            while time.time() < deadline and proc.poll() is None:
+                if os.path.exists(f"/tmp/.X11-unix/X{number}"):
+                    self.proc, self.name = proc, f":{number}"
+                    return self
+                time.sleep(0.05)
+            proc.kill()
+            proc.wait()
+        raise RuntimeError("could not start Xvfb")
+
+    def __exit__(self, *exc):
+        self.proc.terminate()
+        self.proc.wait()
+
+    def env(self):
+        env = dict(os.environ, DISPLAY=self.name)
+        env.pop("SDL_VIDEODRIVER", None)
+        return env
+
+    def run(self, *args, **kwargs):
+        return subprocess.run(list(args), env=self.env(), check=True, capture_output=True, **kwargs)
+
+
+class Game:
+    """gamehost started in a temporary folder holding game.lua and any other files."""
+
+    def __init__(self, script, files=None, display=None, env=None):
+        self.dir = tempfile.mkdtemp(prefix="gamehost-")
+        if script is not None:
+            with open(os.path.join(self.dir, "game.lua"), "w") as f:
+                f.write(script)
+        for name, data in (files or {}).items():
+            with open(os.path.join(self.dir, name), "wb") as f:
+                f.write(data)
+        self.display = display
+        run_env = display.env() if display else dict(os.environ)
+        run_env.update(env or {})
+        self.proc = subprocess.Popen([GAMEHOST], cwd=self.dir, env=run_env, stdout=subprocess.PIPE,
+                                     stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+        self.lines = []
+        self._queue = queue.Queue()
+        threading.Thread(target=self._read, daemon=True).start()
+        self._window = None
+        self._eof = False
+
+    def _read(self):
+        for raw in self.proc.stdout:
+            self._queue.put(raw.decode("utf-8", "replace").rstrip("\n"))
+        self._queue.put(None)
+
+    def _drain(self, timeout):
+        """Takes one line if one comes within timeout; False at a time-out or at the end."""
+        if self._eof:
+            return False
+        try:
+            line = self._queue.get(timeout=timeout)
+        except queue.Empty:
+            return False
+        if line is None:
+            self._eof = True
+            return False
+        self.lines.append(line)
+        return True
+
+    def wait_for(self, predicate, timeout=10):
+        """Waits until predicate(lines) holds; returns the lines read so far."""
+        deadline = time.time() + timeout
+        while not predicate(self.lines):
+            left = deadline - time.time()
+            if left <= 0 or (not self._drain(min(left, 0.2)) and self._eof):
+                raise AssertionError(f"timed out; output so far: {self.lines[-20:]}")
+        return self.lines
+
+    def wait_line(self, text, timeout=10):
+        return self.wait_for(lambda lines: text in lines, timeout)
+
+    def settle(self, seconds):
+        """Reads output for a while."""
+        deadline = time.time() + seconds
+        while time.time() < deadline:
+            self._drain(max(0.0, min(0.1, deadline - time.time())))
+        return self.lines
+
+    def stop(self, timeout=10):
+        """SIGTERM (SDL turns it into a quit event); returns the exit status."""
+        if self.proc.poll() is None:
+            self.proc.send_signal(signal.SIGTERM)
+        try:
+            status = self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+            raise AssertionError("gamehost did not stop after SIGTERM")
+        while self._drain(1):
+            pass
+        shutil.rmtree(self.dir, ignore_errors=True)
+        return status
+
+    # Window helpers.
+    def window(self):
+        if self._window is None:
+            deadline = time.time() + 10
+            while time.time() < deadline:
+                out = subprocess.run(["xdotool", "search", "--onlyvisible", "--maxdepth", "1", "--name", ".*"],
+                                     env=self.display.env(), capture_output=True, text=True).stdout.split()
+                for wid in out:
+                    geo = subprocess.run(["xdotool", "getwindowgeometry", wid], env=self.display.env(),
+                                         capture_output=True, text=True).stdout
+                    if "800x600" in geo:
+                        self._window = wid
+                        return wid
+                time.sleep(0.1)
+            raise AssertionError("no 800x600 window appeared")
+        return self._window
+
+    def screenshot(self):
+        """The window's pixels as an Image."""
+        data = self.display.run("import", "-window", self.window(), "-depth", "8", "ppm:-").stdout
+        return Image.from_ppm(data)
+
+    def focus(self):
+        self.display.run("xdotool", "windowfocus", "--sync", self.window())
+
+    def key(self, *keys):
+        self.focus()
+        self.display.run("xdotool", "key", "--delay", "50", *keys)
+
+    def move_mouse(self, x, y):
+        self.display.run("xdotool", "mousemove", "--window", self.window(), str(x), str(y))
+
+    def mouse(self, action, button):
+        self.display.run("xdotool", action, str(button))
+
+
+class Image:
+    def __init__(self, width, height, pixels):
+        self.width, self.height, self.pixels = width, height, pixels
+
+    @staticmethod
+    def from_ppm(data):
+        fields = []
+        pos = 0
+        while len(fields) < 4:
+            while data[pos:pos + 1].isspace():
+                pos += 1
+            if data[pos:pos + 1] == b"#":
+                pos = data.index(b"\n", pos) + 1
+                continue
+            end = pos
+            while not data[end:end + 1].isspace():
+                end += 1
+            fields.append(data[pos:end])
+            pos = end
+        assert fields[0] == b"P6" and fields[3] == b"255", fields
+        width, height = int(fields[1]), int(fields[2])
+        return Image(width, height, data[pos + 1:pos + 1 + width * height * 3])
+
+    def pixel(self, x, y):
+        i = (y * self.width + x) * 3
+        return tuple(self.pixels[i:i + 3])
+
+    def colours(self):
+        return {self.pixels[i:i + 3] for i in range(0, len(self.pixels), 3)}
+
+    def bounds(self, predicate):
+        """Smallest box (x0, y0, x1, y1), inclusive, of the pixels for which predicate holds."""
+        xs, ys = [], []
+        for y in range(self.height):
+            row = self.pixels[y * self.width * 3:(y + 1) * self.width * 3]
+            for x in range(self.width):
+                if predicate(tuple(row[x * 3:x * 3 + 3])):
+                    xs.append(x)
+                    ys.append(y)
+        if not xs:
+            return None
+        return min(xs), min(ys), max(xs), max(ys)
+
+
+def png(width, height, rgba_rows):
+    """A PNG file's bytes from rows of (r, g, b, a) tuples; no third-party code needed."""
+    import struct
+    import zlib
+    raw = b"".join(b"\0" + bytes(c for px in row for c in px) for row in rgba_rows)
+
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF)
+    header = struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw))
+            + chunk(b"IEND", b""))
+
+
+def solid_png(width, height, rgba):
+    return png(width, height, [[rgba] * width for _ in range(height)])
+
+
+def main():
+    unittest.main(verbosity=2)
