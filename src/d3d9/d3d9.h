@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-typedef long HRESULT;
+typedef int32_t HRESULT;  // 32 bits as on Windows, so error codes are negative
 typedef unsigned long DWORD;
 typedef unsigned long ULONG;
 typedef unsigned int UINT;
@@ -34,6 +34,7 @@ enum D3DFORMAT {
     D3DFMT_A8R8G8B8 = 21,
     D3DFMT_X8R8G8B8 = 22,
     D3DFMT_R5G6B5 = 23,
+    D3DFMT_X1R5G5B5 = 24,
     D3DFMT_D16 = 80,
 };
 

@@ -7,6 +7,7 @@
 struct D3DXMATRIX : D3DMATRIX {};
 
 #define D3DX_DEFAULT ((UINT)-1)
+#define D3DXERR_INVALIDDATA ((HRESULT)0x88760B59L)
 
 struct D3DXIMAGE_INFO {
     UINT Width;   // of the picture as stored in the file
