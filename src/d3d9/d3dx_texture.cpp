@@ -1,0 +1,57 @@
+// D3DXCreateTextureFromFileExA: a picture file becomes a texture of exactly its own size.
+#include "d3dx9.h"
+
+#include "device.h"
+#include "image_loader.h"
+#include "resources.h"
+
+using d3d9impl::DecodedImage;
+using d3d9impl::Device;
+using d3d9impl::Texture;
+
+// Only the file's own size can be honoured; D3DX would rescale, this layer does not.
+static bool sizeAccepted(UINT asked, UINT actual) { return asked == D3DX_DEFAULT || asked == 0 || asked == actual; }
+
+HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice9* pDevice, const char* pSrcFile, UINT Width, UINT Height,
+                                     UINT /*MipLevels*/, DWORD /*Usage*/, D3DFORMAT Format, D3DPOOL Pool,
+                                     DWORD /*Filter*/, DWORD /*MipFilter*/, D3DCOLOR ColorKey,
+                                     D3DXIMAGE_INFO* pSrcInfo, PALETTEENTRY* /*pPalette*/,
+                                     IDirect3DTexture9** ppTexture) {
+    if (!ppTexture) return D3DERR_INVALIDCALL;
+    *ppTexture = nullptr;
+    Device* device = dynamic_cast<Device*>(pDevice);
+    if (!device || !pSrcFile) return D3DERR_INVALIDCALL;
+    if (Pool != D3DPOOL_MANAGED && Pool != D3DPOOL_DEFAULT) return D3DERR_INVALIDCALL;
+    bool dropAlpha = Format == D3DFMT_X8R8G8B8 || Format == D3DFMT_R5G6B5 || Format == D3DFMT_X1R5G5B5;
+    if (Format != D3DFMT_UNKNOWN && Format != D3DFMT_A8R8G8B8 && !dropAlpha) return D3DERR_INVALIDCALL;
+
+    DecodedImage image;
+    HRESULT hr = d3d9impl::decodeImageFile(pSrcFile, &image);
+    if (FAILED(hr)) return hr;
+    if (!sizeAccepted(Width, image.width) || !sizeAccepted(Height, image.height)) return D3DERR_INVALIDCALL;
+
+    BYTE* px = image.rgba.data();
+    size_t count = size_t(image.width) * image.height;
+    for (size_t i = 0; i < count; ++i, px += 4) {
+        // The colour key is ARGB with alpha significant and becomes transparent black.
+        D3DCOLOR argb = D3DCOLOR(px[3]) << 24 | D3DCOLOR(px[0]) << 16 | D3DCOLOR(px[1]) << 8 | px[2];
+        if (ColorKey != 0 && argb == ColorKey) {
+            px[0] = px[1] = px[2] = px[3] = 0;
+        } else if (dropAlpha) {
+            px[3] = 0xFF;
+        }
+    }
+
+    Texture* texture = nullptr;
+    hr = device->createTexture(image.width, image.height, image.rgba.data(), &texture);
+    if (FAILED(hr)) return hr;
+    if (pSrcInfo) {
+        pSrcInfo->Width = image.width;
+        pSrcInfo->Height = image.height;
+        pSrcInfo->Depth = 1;
+        pSrcInfo->MipLevels = 1;
+        pSrcInfo->Format = image.hasAlpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
+    }
+    *ppTexture = texture;
+    return D3D_OK;
+}
