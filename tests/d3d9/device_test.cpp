@@ -206,6 +206,39 @@ TEST_F(DeviceTest, TextureCoordinatesWrap) {
     vb->Release();
 }
 
+TEST_F(DeviceTest, RelockedBufferDrawsItsNewVertices) {
+    Picture red{1, 1, {255, 0, 0, 255}};
+    IDirect3DTexture9* r = loadOrFail(writeTga("red.tga", red));
+    IDirect3DVertexBuffer9* vb = quad(5, 5);
+    begin();
+    draw(r, vb);
+    ASSERT_EQ(dev->EndScene(), D3D_OK);
+    // Move only the second and third vertices (the right edge) 10 units further right.
+    float* v = nullptr;
+    ASSERT_EQ(vb->Lock(32, 64, reinterpret_cast<void**>(&v), 0), D3D_OK);
+    v[0] += 10;
+    v[8] += 10;
+    ASSERT_EQ(vb->Unlock(), D3D_OK);
+    begin();
+    draw(r, vb);
+    Picture f = endAndRead();
+    EXPECT_TRUE(near(f.at(395, 300), {255, 0, 0, 255}));
+    EXPECT_TRUE(near(f.at(414, 300), {255, 0, 0, 255}));
+    EXPECT_TRUE(near(f.at(415, 300), kBlack));
+}
+
+TEST_F(DeviceTest, ClearRectanglesAreTopDown) {
+    begin();
+    D3DRECT rect{10, 20, 30, 40};
+    ASSERT_EQ(dev->Clear(1, &rect, D3DCLEAR_TARGET, 0xFFFF0000, 1.f, 0), D3D_OK);
+    Picture f = endAndRead();
+    EXPECT_TRUE(near(f.at(10, 20), {255, 0, 0, 255}));
+    EXPECT_TRUE(near(f.at(29, 39), {255, 0, 0, 255}));
+    EXPECT_TRUE(near(f.at(9, 20), kBlack));
+    EXPECT_TRUE(near(f.at(30, 39), kBlack));
+    EXPECT_TRUE(near(f.at(29, 40), kBlack));
+}
+
 TEST_F(DeviceTest, CullModesFollowScreenWinding) {
     Picture red{1, 1, {255, 0, 0, 255}};
     IDirect3DTexture9* r = loadOrFail(writeTga("red.tga", red));
@@ -331,64 +364,6 @@ TEST_F(DeviceTest, AdapterQueries) {
     EXPECT_EQ(caps.MaxTextureHeight, DWORD(max));
     EXPECT_EQ(GetActiveWindow(), SDL_GetVideoSurface());
     EXPECT_EQ(Direct3DCreate9(31), nullptr);
-}
-
-// Without the fixture: windows that cannot give a device.
-D3DPRESENT_PARAMETERS hostParameters() {
-    D3DPRESENT_PARAMETERS pp{};
-    pp.BackBufferWidth = 800;
-    pp.BackBufferHeight = 600;
-    pp.BackBufferCount = 1;
-    pp.SwapEffect = D3DSWAPEFFECT_FLIP;
-    pp.Windowed = TRUE;
-    pp.EnableAutoDepthStencil = TRUE;
-    pp.AutoDepthStencilFormat = D3DFMT_D16;
-    return pp;
-}
-
-TEST(DeviceCreation, FailsWithoutOpenGLWindow) {
-    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0);
-    ASSERT_NE(SDL_SetVideoMode(800, 600, 32, 0), nullptr);
-    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    ASSERT_NE(d3d, nullptr);
-    D3DPRESENT_PARAMETERS pp = hostParameters();
-    IDirect3DDevice9* dev = reinterpret_cast<IDirect3DDevice9*>(&pp);  // must be overwritten
-    EXPECT_TRUE(FAILED(d3d->CreateDevice(0, D3DDEVTYPE_HAL, GetActiveWindow(), D3DCREATE_SOFTWARE_VERTEXPROCESSING,
-                                         &pp, &dev)));
-    EXPECT_EQ(dev, nullptr);
-    D3DCAPS9 caps{};
-    EXPECT_EQ(d3d->GetDeviceCaps(0, D3DDEVTYPE_HAL, &caps), D3D_OK);
-    EXPECT_GT(caps.MaxTextureWidth, 0u);
-    EXPECT_EQ(d3d->Release(), 0u);
-    SDL_Quit();
-}
-
-TEST(DeviceCreation, FailsWithoutWindow) {
-    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0);
-    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    D3DPRESENT_PARAMETERS pp = hostParameters();
-    IDirect3DDevice9* dev = nullptr;
-    EXPECT_EQ(GetActiveWindow(), nullptr);
-    EXPECT_TRUE(FAILED(d3d->CreateDevice(0, D3DDEVTYPE_HAL, GetActiveWindow(), D3DCREATE_HARDWARE_VERTEXPROCESSING,
-                                         &pp, &dev)));
-    EXPECT_EQ(dev, nullptr);
-    d3d->Release();
-    SDL_Quit();
-}
-
-TEST(DeviceCreation, OnlyOneDeviceAtATime) {
-    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0);
-    SDL_SetVideoMode(800, 600, 32, SDL_OPENGL);
-    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    D3DPRESENT_PARAMETERS pp = hostParameters();
-    IDirect3DDevice9 *a = nullptr, *b = nullptr;
-    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, GetActiveWindow(), 0x40, &pp, &a), D3D_OK);
-    EXPECT_TRUE(FAILED(d3d->CreateDevice(0, D3DDEVTYPE_HAL, GetActiveWindow(), 0x40, &pp, &b)));
-    EXPECT_EQ(b, nullptr);
-    // The device keeps the Direct3D object alive until it goes.
-    EXPECT_EQ(d3d->Release(), 1u);
-    EXPECT_EQ(a->Release(), 0u);
-    SDL_Quit();
 }
 
 }  // namespace
