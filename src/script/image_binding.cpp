@@ -3,6 +3,7 @@
 
 #include <luabind/adopt_policy.hpp>
 #include <luabind/luabind.hpp>
+#include <luabind/detail/class_rep.hpp>
 #include <luabind/make_function.hpp>
 
 #include "texture.h"
@@ -55,35 +56,34 @@ luabind::scope loadImageBinding() {
     return luabind::def("loadImage", &loadImage, luabind::adopt(luabind::result));
 }
 
+// A method as the class registration would make it, with the image as first argument.
+template <class Method>
+luabind::object imageMethod(lua_State* L, Method method) {
+    return luabind::make_function(L, method, luabind::detail::deduce_signature(method, static_cast<Texture*>(nullptr)),
+                                  luabind::detail::null_type());
+}
+
 // The binding library lets the property "scale", registered last, replace the method of
 // that name. Scripts rely on img:scale(s) and img:scale(sx, sy), and on assignment
 // reaching the property, so "scale" becomes a property whose read yields the method.
 void completeImageClass(lua_State* L) {
-    luabind::object methods = luabind::newtable(L);
-    luabind::detail::add_overload(methods, "scale",
-                                  luabind::make_function(L, static_cast<PairMethod>(&Texture::scale),
-                                                         luabind::detail::deduce_signature(
-                                                             static_cast<PairMethod>(&Texture::scale),
-                                                             static_cast<Texture*>(nullptr)),
-                                                         luabind::detail::null_type()));
-    luabind::detail::add_overload(methods, "scale",
-                                  luabind::make_function(L, static_cast<SingleMethod>(&Texture::scale),
-                                                         luabind::detail::deduce_signature(
-                                                             static_cast<SingleMethod>(&Texture::scale),
-                                                             static_cast<Texture*>(nullptr)),
-                                                         luabind::detail::null_type()));
+    luabind::object overloads = luabind::newtable(L);
+    luabind::detail::add_overload(overloads, "scale", imageMethod(L, static_cast<PairMethod>(&Texture::scale)));
+    luabind::detail::add_overload(overloads, "scale", imageMethod(L, static_cast<SingleMethod>(&Texture::scale)));
 
-    luabind::object imageClass = luabind::globals(L)["image"];
-    imageClass.push(L);
+    luabind::object method = overloads["scale"];
+
+    lua_getfield(L, LUA_GLOBALSINDEX, "image");
+    auto* imageClass = static_cast<luabind::detail::class_rep*>(lua_touserdata(L, -1));
+    imageClass->get_table(L);
+    luabind::object members(luabind::from_stack(L, -1));
     lua_getfield(L, -1, "scale");  // the property, with getter and setter as upvalues
     lua_getupvalue(L, -1, 2);
     luabind::object setter(luabind::from_stack(L, -1));
-    lua_pop(L, 3);
-
-    methods["scale"].push(L);
+    method.push(L);
     lua_pushcclosure(L, returnFirstUpvalue, 1);
     luabind::object getter(luabind::from_stack(L, -1));
-    lua_pop(L, 1);
+    lua_pop(L, 5);
 
-    imageClass["scale"] = luabind::property(getter, setter);
+    members["scale"] = luabind::property(getter, setter);
 }

@@ -145,7 +145,7 @@ TEST_F(MainLoop, FrameIsClearBeginDrawEndPresent) {
     Engine engine(&device);
     engine.attachOutput(new Out("o"));
     ScriptedSource source;
-    source.maxPasses = 1;
+    source.maxPasses = 2;
     engine.run(source);
     std::vector<std::string> expected = {"Clear", "BeginScene", "EndScene", "Present"};
     EXPECT_EQ(device.calls, expected);
