@@ -50,17 +50,23 @@ class Display:
         return subprocess.run(list(args), env=self.env(), check=True, capture_output=True, **kwargs)
 
 
-class Game:
-    """gamehost started in a temporary folder holding game.lua and any other files."""
+def game_dir(script, files=None):
+    """A temporary folder holding game.lua (unless script is None) and any other files."""
+    path = tempfile.mkdtemp(prefix="gamehost-")
+    if script is not None:
+        with open(os.path.join(path, "game.lua"), "w") as f:
+            f.write(script)
+    for name, data in (files or {}).items():
+        with open(os.path.join(path, name), "wb") as f:
+            f.write(data)
+    return path
 
-    def __init__(self, script, files=None, display=None, env=None):
-        self.dir = tempfile.mkdtemp(prefix="gamehost-")
-        if script is not None:
-            with open(os.path.join(self.dir, "game.lua"), "w") as f:
-                f.write(script)
-        for name, data in (files or {}).items():
-            with open(os.path.join(self.dir, name), "wb") as f:
-                f.write(data)
+
+class Game:
+    """gamehost started in a folder (a new temporary one unless given) with its output read."""
+
+    def __init__(self, script=None, files=None, display=None, env=None, folder=None):
+        self.dir = folder or game_dir(script, files)
         self.display = display
         run_env = display.env() if display else dict(os.environ)
         run_env.update(env or {})

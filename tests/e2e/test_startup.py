@@ -1,0 +1,99 @@
+"""Start-up, output, error reports and shutdown of the real program."""
+import os
+import subprocess
+import time
+import unittest
+
+from harness import GAMEHOST, GAMEHOST_LUA, Display, Game, game_dir, main
+
+
+class StartUp(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.display = Display().__enter__()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.display.__exit__(None, None, None)
+
+    def test_print_lines_then_exit_zero_on_sigterm(self):
+        game = Game('print("a","b") print(12) print(0.5) x = rungame() print(x == nil)', display=self.display)
+        game.wait_line("true")
+        game.settle(0.5)
+        self.assertIsNone(game.proc.poll(), "the program should keep running")
+        self.assertEqual(game.stop(), 0)
+        self.assertEqual(game.lines, ["b", "12", "0.5", "true"])
+
+    def test_syntax_error_is_one_line_and_the_loop_runs(self):
+        game = Game("x = 1\nfunction onTick() ticked = true end\ny = = 2\n", display=self.display)
+        game.wait_for(lambda lines: lines)
+        game.settle(0.5)
+        self.assertIsNone(game.proc.poll())
+        self.assertEqual(game.stop(), 0)
+        self.assertEqual(len(game.lines), 1, game.lines)
+        self.assertTrue(game.lines[0].startswith("LUA syntax error: "), game.lines)
+        self.assertIn("./game.lua:3:", game.lines[0])
+
+    def test_runtime_error_at_top_level(self):
+        game = Game('error("boom")', display=self.display)
+        game.settle(1)
+        self.assertEqual(game.stop(), 0)
+        self.assertEqual(game.lines, ["LUA runtime error: ./game.lua:1: boom"])
+
+    def test_missing_game_writes_nothing_and_keeps_running(self):
+        game = Game(None, display=self.display)
+        game.window()
+        game.settle(1)
+        self.assertIsNone(game.proc.poll())
+        self.assertEqual(game.stop(), 0)
+        self.assertEqual(game.lines, [])
+
+    def test_precompiled_game_and_require_along_lua_path(self):
+        folder = game_dir(None, {"helper.lua": b"return 'helped'"})
+        subprocess.run([GAMEHOST_LUA, "-e", "local f = io.open('game.lua', 'wb') "
+                        "f:write(string.dump(loadstring('print(6 * 7) print(require(\\'helper\\'))'))) f:close()"],
+                       cwd=folder, check=True)
+        game = Game(display=self.display, folder=folder, env={"LUA_PATH": "./?.lua"})
+        game.wait_line("helped")
+        self.assertEqual(game.stop(), 0)
+        self.assertEqual(game.lines, ["42", "helped"])
+
+    def test_output_to_a_file_arrives_at_once(self):
+        folder = game_dir('print("written")')
+        path = os.path.join(folder, "out.txt")
+        with open(path, "w") as out:
+            proc = subprocess.Popen([GAMEHOST], cwd=folder, stdout=out, env=self.display.env(),
+                                    stderr=subprocess.DEVNULL)
+        try:
+            deadline = time.time() + 10
+            while time.time() < deadline and open(path).read() != "written\n":
+                time.sleep(0.05)
+            self.assertEqual(open(path).read(), "written\n")
+        finally:
+            proc.terminate()
+            self.assertEqual(proc.wait(10), 0)
+
+    def test_every_frame_is_opaque_black_without_images(self):
+        game = Game("function onDraw() end", display=self.display)
+        game.window()
+        game.settle(0.5)
+        shot = game.screenshot()
+        self.assertEqual((shot.width, shot.height), (800, 600))
+        self.assertEqual(shot.colours(), {b"\0\0\0"})
+        self.assertEqual(game.stop(), 0)
+
+
+class NoDisplay(unittest.TestCase):
+    def test_one_error_line_and_exit_zero(self):
+        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "SDL_VIDEODRIVER")}
+        result = subprocess.run([GAMEHOST], cwd=game_dir('print("never")'), env=env, capture_output=True,
+                                timeout=20)
+        self.assertEqual(result.returncode, 0)
+        lines = result.stdout.decode().splitlines()
+        self.assertEqual(len(lines), 1, result.stdout)
+        self.assertTrue(lines[0].startswith("ERROR "), lines)
+        self.assertNotIn(b"\x1b", result.stdout)
+
+
+if __name__ == "__main__":
+    main()
