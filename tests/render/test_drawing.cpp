@@ -57,13 +57,13 @@ TEST_F(Drawing, GlobalStepsComposeInWindowCoordinatesAndPreScaleInImageSpace) {
     image->useGlobalMatrix();
 
     imageMove(100, 0);
-    imageScale(2);
+    imageScale(2, 2);
     image->draw();
     EXPECT_FLOAT_EQ(apply(lastWorld(), 0, 0).x, 200);
 
     imageReset();
     imageMove(100, 0);
-    imagePreScale(2);
+    imagePreScale(2, 2);
     image->draw();
     EXPECT_FLOAT_EQ(apply(lastWorld(), 0, 0).x, 100);
     EXPECT_FLOAT_EQ(apply(lastWorld(), 10, 0).x, 120);
