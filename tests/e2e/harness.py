@@ -210,6 +210,18 @@ class Image:
             return None
         return min(xs), min(ys), max(xs), max(ys)
 
+    def bounds_in(self, left, top, width, height, predicate):
+        """bounds() within one rectangle of the image, in whole-image coordinates."""
+        xs, ys = [], []
+        for y in range(top, top + height):
+            for x in range(left, left + width):
+                if predicate(self.pixel(x, y)):
+                    xs.append(x)
+                    ys.append(y)
+        if not xs:
+            return None
+        return min(xs), min(ys), max(xs), max(ys)
+
 
 def png(width, height, rgba_rows):
     """A PNG file's bytes from rows of (r, g, b, a) tuples; no third-party code needed."""
