@@ -65,12 +65,12 @@ def game_dir(script, files=None):
 class Game:
     """gamehost started in a folder (a new temporary one unless given) with its output read."""
 
-    def __init__(self, script=None, files=None, display=None, env=None, folder=None):
+    def __init__(self, script=None, files=None, display=None, env=None, folder=None, prefix=()):
         self.dir = folder or game_dir(script, files)
         self.display = display
         run_env = display.env() if display else dict(os.environ)
         run_env.update(env or {})
-        self.proc = subprocess.Popen([GAMEHOST], cwd=self.dir, env=run_env, stdout=subprocess.PIPE,
+        self.proc = subprocess.Popen([*prefix, GAMEHOST], cwd=self.dir, env=run_env, stdout=subprocess.PIPE,
                                      stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
         self.lines = []
         self._queue = queue.Queue()
