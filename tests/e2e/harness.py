@@ -16,16 +16,17 @@ GAMEHOST_LUA = os.environ.get("GAMEHOST_LUA", "gamehost-lua")
 class Display:
     """A private Xvfb server, so tests can run in parallel without sharing focus."""
 
-    def __init__(self):
+    def __init__(self, *extra):
         self.proc = None
         self.name = None
+        self.extra = list(extra)  # more Xvfb options, e.g. "-extension", "GLX"
 
     def __enter__(self):
         for number in range(140, 240):
             if os.path.exists(f"/tmp/.X{number}-lock") or os.path.exists(f"/tmp/.X11-unix/X{number}"):
                 continue
             proc = subprocess.Popen(
-                ["Xvfb", f":{number}", "-screen", "0", "1024x768x24", "-noreset", "-nolisten", "tcp"],
+                ["Xvfb", f":{number}", "-screen", "0", "1024x768x24", "-noreset", "-nolisten", "tcp", *self.extra],
                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             deadline = time.time() + 10
             while time.time() < deadline and proc.poll() is None:

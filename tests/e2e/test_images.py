@@ -151,19 +151,21 @@ class Images(unittest.TestCase):
         self.assertEqual(shot.pixel(400, 200), (255, 0, 0))  # a good load after failures
 
     def test_formats_load_with_their_own_size(self):
-        folder = game_dir('names = {"png", "jpg", "bmp", "tga", "gif"}\n'
+        folder = game_dir('names = {"png", "rgb.png", "jpg", "bmp", "tga", "gif"}\n'
                           'imgs = {}\n'
                           'for i, ext in ipairs(names) do\n'
-                          '  imgs[i] = loadImage("pic." .. ext) imgs[i]:setPosition(-450 + i * 150, 0)\n'
+                          '  imgs[i] = loadImage("pic." .. ext) imgs[i]:setPosition(-420 + i * 120, 0)\n'
                           'end\n'
                           'function onDraw() for i, img in ipairs(imgs) do img:draw() end end\n',
                           {"pic.png": png(6, 4, [[RED] * 6] * 4)})
         for ext in ("jpg", "bmp", "tga", "gif"):
             subprocess.run(["convert", os.path.join(folder, "pic.png"), os.path.join(folder, "pic." + ext)],
                            check=True)
+        subprocess.run(["convert", os.path.join(folder, "pic.png"), "-alpha", "off",
+                        "png24:" + os.path.join(folder, "pic.rgb.png")], check=True)
         shot = self.scene_in(folder)
-        for i in range(1, 6):
-            box = shot.bounds_in(400 - 450 + i * 150 - 20, 280, 40, 40, lambda p: p[0] > 128 and p[1] < 100)
+        for i in range(1, 7):
+            box = shot.bounds_in(400 - 420 + i * 120 - 20, 280, 40, 40, lambda p: p[0] > 128 and p[1] < 100)
             self.assertIsNotNone(box, i)
             x0, y0, x1, y1 = box
             self.assertEqual((x1 - x0 + 1, y1 - y0 + 1), (6, 4), i)

@@ -83,6 +83,15 @@ class StartUp(unittest.TestCase):
         self.assertEqual(game.stop(), 0)
 
 
+class NoOpenGL(unittest.TestCase):
+    def test_display_without_opengl_reports_the_device(self):
+        with Display("-extension", "GLX") as display:
+            result = subprocess.run([GAMEHOST], cwd=game_dir('print("never")'), env=display.env(),
+                                    capture_output=True, timeout=20)
+        self.assertEqual(result.returncode, 0)
+        self.assertEqual(result.stdout.decode(), "ERROR Could not create device\n")
+
+
 class NoDisplay(unittest.TestCase):
     def test_one_error_line_and_exit_zero(self):
         env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "SDL_VIDEODRIVER")}
