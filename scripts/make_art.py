@@ -328,7 +328,8 @@ def main(argv):
             path = os.path.join(folder, name + ".png")
             with open(path, "wb") as f:
                 f.write(draw(colours.get(name, default)).png())
-            print(os.path.relpath(path))
+            inside = not os.path.relpath(path).startswith("..")
+            print(os.path.relpath(path) if inside else path)
 
 
 if __name__ == "__main__":

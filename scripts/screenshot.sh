@@ -8,7 +8,8 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 game=${1:-examples/layers}
 out=${2:-$top/docs/screenshot.png}
 seconds=${3:-4}
-case "$game" in /*) ;; *) game="$PWD/$game" ;; esac
+# A relative game folder is looked for here first, then in the repository's top folder.
+case "$game" in /*) ;; *) if [ -d "$game" ]; then game="$PWD/$game"; else game="$top/$game"; fi ;; esac
 case "$out" in /*) ;; *) out="$PWD/$out" ;; esac
 if [ ! -f "$game/game.lua" ]; then
   echo "screenshot: no game.lua in $game" >&2
