@@ -2,16 +2,66 @@
 #include "script_host.h"
 
 #include <cstdio>
+#include <string>
 
 extern "C" {
 #include "lauxlib.h"
 #include "lualib.h"
 }
 #include <luabind/luabind.hpp>
+#include <luabind/make_function.hpp>
 
 #include "bindings.h"
 
 lua_State* scriptState = nullptr;
+
+namespace {
+
+// One report is one line: multi-line messages (a binding's list of candidates) are joined.
+std::string oneLine(const char* message) {
+    std::string line;
+    for (const char* c = message; *c; ++c) {
+        if (*c != '\n') {
+            line += *c;
+        } else if (c[1]) {
+            line += (!line.empty() && line.back() == ':') ? " " : "; ";
+        }
+    }
+    return line;
+}
+
+// Message handler: errors raised by a bound function carry no position, since the raiser is
+// native code; prefix the position of the nearest script function on the stack.
+int locateBindingError(lua_State* L) {
+    lua_Debug ar;
+    if (!lua_isstring(L, 1) || !lua_getstack(L, 1, &ar))
+        return 1;
+    lua_getinfo(L, "f", &ar);
+    bool raisedByBinding = luabind::detail::is_luabind_function(L, -1);
+    lua_pop(L, 1);
+    for (int level = 2; raisedByBinding && lua_getstack(L, level, &ar); ++level) {
+        lua_getinfo(L, "Sl", &ar);
+        if (ar.currentline > 0) {
+            lua_pushfstring(L, "%s:%d: ", ar.short_src, ar.currentline);
+            lua_pushvalue(L, 1);
+            lua_concat(L, 2);
+            break;
+        }
+    }
+    return 1;
+}
+
+}  // namespace
+
+int callScript(int nargs) {
+    lua_State* L = scriptState;
+    int base = lua_gettop(L) - nargs;
+    lua_pushcfunction(L, locateBindingError);
+    lua_insert(L, base);
+    int status = lua_pcall(L, nargs, 0, base);
+    lua_remove(L, base);
+    return status;
+}
 
 void reportScriptError(int status) {
     if (status == 0)
@@ -25,7 +75,7 @@ void reportScriptError(int status) {
     }
     if (format) {
         const char* message = lua_tostring(scriptState, -1);
-        std::printf(format, message ? message : "(error object is not a string)");
+        std::printf(format, message ? oneLine(message).c_str() : "(error object is not a string)");
     }
     lua_settop(scriptState, -2);
 }
@@ -102,5 +152,5 @@ void setupScript() {
         reportScriptError(status);
         return;
     }
-    reportScriptError(lua_pcall(L, 0, 0, 0));
+    reportScriptError(callScript(0));
 }

@@ -12,6 +12,10 @@ extern lua_State* scriptState;
 // Writes the report line of a failed load or call and pops its error value.
 void reportScriptError(int status);
 
+// lua_pcall of the function below nargs arguments, no results; a binding's complaint about
+// its arguments gets the script's file and line. Leaves the error value on failure.
+int callScript(int nargs);
+
 // Opens the interpreter, installs everything scripts see and runs ./game.lua once.
 void setupScript();
 

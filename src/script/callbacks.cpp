@@ -35,16 +35,16 @@ bool pushCallback(lua_State* L, const char* name) {
 
 // Arguments are pushed only once the callback is known to exist.
 template <class PushArguments>
-void callScript(const char* name, int argumentCount, PushArguments pushArguments) {
+void callCallback(const char* name, int argumentCount, PushArguments pushArguments) {
     lua_State* L = scriptState;
     if (!pushCallback(L, name))
         return;
     pushArguments(L);
-    reportScriptError(lua_pcall(L, argumentCount, 0, 0));
+    reportScriptError(callScript(argumentCount));
 }
 
-void callScript(const char* name) {
-    callScript(name, 0, [](lua_State*) {});
+void callCallback(const char* name) {
+    callCallback(name, 0, [](lua_State*) {});
 }
 
 // Letters and digits by their own character, a few named keys, nil for the rest.
@@ -73,14 +73,14 @@ void Input_Wrapper::handleKey(SDL_Event* event) {
                        : event->key.state == SDL_PRESSED ? "onKeyPress"
                                                          : nullptr;
     if (name)
-        callScript(name, 1, [sym](lua_State* L) { pushKeyName(L, sym); });
+        callCallback(name, 1, [sym](lua_State* L) { pushKeyName(L, sym); });
 }
 
 // Window pixels to the drawing space: origin at the centre, y up.
 void Input_Wrapper::handleMotion(SDL_Event* event) {
     lua_Number x = event->motion.x - 400.0;
     lua_Number y = 300.0 - event->motion.y;
-    callScript("onMotion", 2, [x, y](lua_State* L) {
+    callCallback("onMotion", 2, [x, y](lua_State* L) {
         lua_pushnumber(L, x);
         lua_pushnumber(L, y);
     });
@@ -95,16 +95,16 @@ void Input_Wrapper::handleButton(SDL_Event* event) {
     else
         return;
     bool left = leftHeld, right = rightHeld;
-    callScript("onButton", 2, [left, right](lua_State* L) {
+    callCallback("onButton", 2, [left, right](lua_State* L) {
         lua_pushboolean(L, left);
         lua_pushboolean(L, right);
     });
 }
 
 void Output_Wrapper::drawFrame(IDirect3DDevice9*) {
-    callScript("onDraw");
+    callCallback("onDraw");
 }
 
 void Sim_Wrapper::tick() {
-    callScript("onTick");
+    callCallback("onTick");
 }

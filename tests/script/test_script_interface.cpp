@@ -35,6 +35,17 @@ TEST_F(ScriptTest, ErrorsBecomeOneLineAndStartUpGoesOn) {
     EXPECT_EQ(run("error({})"), Lines{"LUA runtime error: (error object is not a string)"});
 }
 
+TEST_F(ScriptTest, BindingComplaintsAreOneLineWithTheScriptsPosition) {
+    Lines out = run("x = 1\nimageMove('a')");
+    EXPECT_EQ(out, Lines{"LUA runtime error: ./game.lua:2: No matching overload found, candidates: "
+                         "void imageMove(custom [float],custom [float])"});
+    lua_close(scriptState);
+    run("function onTick() local img = image()\n img.x = 'a' end\n");
+    EXPECT_EQ(capture([] { Sim_Wrapper().tick(); }).at(0).rfind("LUA runtime error: ./game.lua:2: ", 0), 0u);
+    lua_close(scriptState);
+    EXPECT_EQ(run("error('two\\nlines')"), Lines{"LUA runtime error: ./game.lua:1: two; lines"});
+}
+
 TEST_F(ScriptTest, MissingGameWritesNothing) {
     testing::internal::CaptureStdout();
     setupScript();
