@@ -4,8 +4,12 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 game=${1:-examples/paddle}
+# A folder is taken from where the command runs, else from the repository.
+if [ ! -d "$game" ] && [ -d "$top/$game" ]; then
+  game="$top/$game"
+fi
+game=$(cd "$game" 2>/dev/null && pwd) || { echo "play: no folder $1" >&2; exit 1; }
 "$top/scripts/build.sh"
-case "$game" in /*) ;; *) game="$top/$game" ;; esac
 if [ ! -f "$game/game.lua" ]; then
   echo "play: no game.lua in $game" >&2
   exit 1
