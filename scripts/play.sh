@@ -8,7 +8,7 @@ game=${1:-examples/paddle}
 if [ ! -d "$game" ] && [ -d "$top/$game" ]; then
   game="$top/$game"
 fi
-game=$(cd "$game" 2>/dev/null && pwd) || { echo "play: no folder $1" >&2; exit 1; }
+game=$(cd "$game" 2>/dev/null && pwd) || { echo "play: no folder $game" >&2; exit 1; }
 "$top/scripts/build.sh"
 if [ ! -f "$game/game.lua" ]; then
   echo "play: no game.lua in $game" >&2
