@@ -2,11 +2,6 @@
 # bindings rely on metatables, so they are the widest check that the interpreter
 # change leaves everything else alone. Each test defines its own test_main(),
 # so every test is its own executable, as upstream builds them.
-option(GAMEHOST_LUABIND_TESTS "Build and run luabind's test suite" ON)
-if(NOT GAMEHOST_LUABIND_TESTS)
-  return()
-endif()
-
 set(LUABIND_TEST_DIR "${LUABIND_DIR}/test")
 # Upstream's list, in upstream's order. Left out as upstream does: out_value
 # (does not compile) and has_get_pointer (compile-time checks only, built into
