@@ -63,6 +63,18 @@ def game_dir(script, files=None):
     return path
 
 
+class DisplayTest(unittest.TestCase):
+    """Tests sharing one private Xvfb for the whole class."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.display = Display().__enter__()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.display.__exit__(None, None, None)
+
+
 class Game:
     """gamehost started in a folder (a new temporary one unless given) with its output read."""
 

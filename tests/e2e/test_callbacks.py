@@ -1,21 +1,12 @@
 """Callbacks as the running program drives them: errors per step and per frame, removal, silence."""
 import subprocess
-import unittest
 
-from harness import Display, Game, main, solid_png
+from harness import DisplayTest, Game, main, solid_png
 
 RED = solid_png(64, 32, (255, 0, 0, 255))
 
 
-class Callbacks(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.display = Display().__enter__()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.display.__exit__(None, None, None)
-
+class Callbacks(DisplayTest):
     def test_uncallable_on_tick_reports_once_per_step_and_runs_on(self):
         game = Game("onTick = 5", display=self.display)
         game.wait_for(lambda lines: len(lines) >= 5)

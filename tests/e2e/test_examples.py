@@ -6,24 +6,15 @@ import subprocess
 import sys
 import tempfile
 import time
-import unittest
 
-from harness import Display, Game, main
+from harness import DisplayTest, Game, main
 
 TOP = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 EXAMPLES = os.path.join(TOP, "examples")
 ERROR_PREFIXES = ("LUA ", "Cannot load", "ERROR")
 
 
-class Examples(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.display = Display().__enter__()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.display.__exit__(None, None, None)
-
+class Examples(DisplayTest):
     def play(self, name, actions, title_word):
         """Runs examples/name from a copy for about three seconds of real input."""
         folder = tempfile.mkdtemp(prefix=f"gamehost-{name}-")

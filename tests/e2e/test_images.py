@@ -1,9 +1,8 @@
 """Images on screen, checked pixel by pixel: placement, size, brightness, blending, depth, loading."""
 import os
 import subprocess
-import unittest
 
-from harness import Display, Game, game_dir, main, png, solid_png
+from harness import DisplayTest, Game, game_dir, main, png, solid_png
 
 RED = (255, 0, 0, 255)
 BLUE_HALF = (0, 0, 255, 128)
@@ -15,15 +14,7 @@ def near(a, b, tolerance=2):
     return all(abs(x - y) <= tolerance for x, y in zip(a, b))
 
 
-class Images(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.display = Display().__enter__()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.display.__exit__(None, None, None)
-
+class Images(DisplayTest):
     def scene(self, script, files):
         """Runs script (which must define onDraw) and returns a screenshot after a few frames."""
         return self.scene_in(game_dir(script, files))

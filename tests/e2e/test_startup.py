@@ -4,18 +4,10 @@ import subprocess
 import time
 import unittest
 
-from harness import GAMEHOST, GAMEHOST_LUA, Display, Game, game_dir, main
+from harness import DisplayTest, GAMEHOST, GAMEHOST_LUA, Display, Game, game_dir, main
 
 
-class StartUp(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.display = Display().__enter__()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.display.__exit__(None, None, None)
-
+class StartUp(DisplayTest):
     def test_print_lines_then_exit_zero_on_sigterm(self):
         game = Game('print("a","b") print(12) print(0.5) x = rungame() print(x == nil)', display=self.display)
         game.wait_line("true")
