@@ -17,6 +17,14 @@ lua_State* scriptState = nullptr;
 
 namespace {
 
+// The message handler of every call into the script, made once: a new closure per call
+// would cost an allocation each time.
+int locateErrorRef = LUA_NOREF;
+
+}  // namespace
+
+namespace {
+
 // One report is one line: multi-line messages (a binding's list of candidates) are joined.
 std::string oneLine(const char* message) {
     std::string line;
@@ -56,7 +64,7 @@ int locateBindingError(lua_State* L) {
 int callScript(int nargs) {
     lua_State* L = scriptState;
     int base = lua_gettop(L) - nargs;
-    lua_pushcfunction(L, locateBindingError);
+    lua_rawgeti(L, LUA_REGISTRYINDEX, locateErrorRef);
     lua_insert(L, base);
     int status = lua_pcall(L, nargs, 0, base);
     lua_remove(L, base);
@@ -130,6 +138,8 @@ void setGlobalFunction(lua_State* L, const char* name, lua_CFunction f) {
 void setupScript() {
     lua_State* L = lua_open();
     scriptState = L;
+    lua_pushcfunction(L, locateBindingError);
+    locateErrorRef = luaL_ref(L, LUA_REGISTRYINDEX);
     luabind::open(L);
 
     openLibrary(L, luaopen_base, "");
