@@ -3,14 +3,12 @@
 import os
 import sys
 
-TOP = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-sys.path.insert(0, os.path.join(TOP, "tests", "e2e"))
-import harness  # noqa: E402  (its private Xvfb, process reader and PNG writer serve benchmarks as well)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import frame_counter  # noqa: E402
+from frame_counter import TOP, harness  # noqa: E402
 
 # N images of one file, each placed with setPosition and drawn every frame; the offset d
 # moves them each frame so every image's matrix is rebuilt and uploaded, as in a game.
-# At each change of os.time() (whole seconds of wall time) the frame count is printed;
-# onTick steps cannot serve as the clock, as the loop makes up at most one step per pass.
 GAME = """
 local N = %d
 local images, xs, ys = {}, {}, {}
@@ -19,21 +17,12 @@ for i = 1, N do
   xs[i] = (i * 37) %% 760 - 380
   ys[i] = (i * 53) %% 560 - 280
 end
-local frames, steps = 0, 0
-local last = os.time()
-function onTick() steps = steps + 1 end
 function onDraw()
-  frames = frames + 1
-  local d = frames %% 16
+  local d = countFrame() %% 16
   for i = 1, N do
     local img = images[i]
     img:setPosition(xs[i] + d, ys[i])
     img:draw()
-  end
-  local now = os.time()
-  if now ~= last then
-    last = now
-    print("second " .. now .. " " .. frames .. " " .. steps)
   end
 end
 """
@@ -53,25 +42,9 @@ def sprite():
     return harness.png(32, 32, rows)
 
 
-def marks(lines):
-    out = []
-    for line in lines:
-        parts = line.split()
-        if len(parts) == 4 and parts[0] == "second":
-            out.append(tuple(int(p) for p in parts[1:]))
-    return out
-
-
 def frames_per_second(display, images, seconds):
-    """Frames per second over whole seconds of wall time, and the best single second."""
-    game = harness.Game(GAME % images, files={"sprite.png": sprite()}, display=display)
-    try:
-        game.wait_for(lambda lines: len(marks(lines)) >= seconds + 1, timeout=seconds + 30)
-    finally:
-        game.stop()
-    m = marks(game.lines)
-    mean = (m[-1][1] - m[0][1]) / (m[-1][0] - m[0][0])
-    best = max(b[1] - a[1] for a, b in zip(m, m[1:]))
+    """Mean frames per second over whole seconds of wall time, and the best single second."""
+    best, mean, _ = frame_counter.measure(display, GAME % images, seconds, files={"sprite.png": sprite()})
     return mean, best
 
 
