@@ -21,7 +21,7 @@ fi
 # No display here: run the game under Xvfb for a few seconds and keep a screenshot.
 shot="$top/build/screenshot.png"
 echo "play: no DISPLAY; running under Xvfb for 10 seconds, screenshot in $shot"
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+xvfb-run -a -s "-screen 0 1024x768x24 -noreset" bash -c '
   "$1" & pid=$!
   sleep 10
   import -window root -crop 800x600+0+0 -depth 8 "$2" || true

@@ -26,7 +26,7 @@ mkdir -p "$(dirname "$out")"
 
 # The window opens at the top-left corner of the screen (no window manager), so the
 # first 800x600 pixels of the screen are the game. -strip leaves out time stamps.
-xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash -c '
+xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp -noreset" bash -c '
   cd "$1"
   "$2" > "$1/output.txt" & pid=$!
   sleep "$3"

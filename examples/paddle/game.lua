@@ -127,8 +127,9 @@ end
 ---------------------------------------------------------------- drawing
 -- onDraw runs once per frame; the window was cleared to black just before.
 function onDraw()
-  -- One picture, drawn many times: setPosition before each draw.
-  for y = -300 + TILE / 2, 300 - TILE / 2, TILE do
+  -- One picture, drawn many times: setPosition before each draw. The side walls are laid
+  -- from the top down, so they meet the top wall; the last tile runs off the bottom.
+  for y = 300 - TILE / 2, -300 - TILE / 2, -TILE do
     wallImage:setPosition(-400 + TILE / 2, y); wallImage:draw()
     wallImage:setPosition(400 - TILE / 2, y); wallImage:draw()
   end
