@@ -21,10 +21,6 @@ namespace {
 // would cost an allocation each time.
 int locateErrorRef = LUA_NOREF;
 
-}  // namespace
-
-namespace {
-
 // One report is one line: multi-line messages (a binding's list of candidates) are joined.
 std::string oneLine(const char* message) {
     std::string line;
