@@ -13,6 +13,7 @@
 #include "global_transform.h"
 #include "recording_device.h"
 #include "script_host.h"
+#include "setup_script.h"
 
 namespace {
 
@@ -54,7 +55,7 @@ int main(int argc, char** argv) {
     RecordingDevice device;  // imageMove and the callbacks reach no device call
     Engine* engine = new Engine(&device);
     setupScript();
-    lua_State* L = scriptState;
+    lua_State* L = hostState.script;
     if (!L)
         return 1;
 
@@ -107,8 +108,8 @@ int main(int argc, char** argv) {
     std::printf("callbacks lua-to-lua-call %.1f ns ratio %.2f\n", luaCallNs, luaCallNs / pcallNs);
     std::printf("callbacks empty-loop-iteration %.2f ns\n", best[EMPTY] * ns);
 
-    lua_close(scriptState);
-    scriptState = nullptr;
+    lua_close(hostState.script);
+    hostState.script = nullptr;
     delete engine;
     if (chdir("/") == 0)
         std::system(("rm -rf " + dir).c_str());

@@ -1,19 +1,10 @@
 // The Engine's life cycle, its handler containers and the main loop.
 #include "engine.h"
 
+#include "host_state.h"
 #include "texture_cache.h"
 
 namespace {
-
-Engine* theEngine = nullptr;
-
-class SdlLoopSource : public LoopSource {
-public:
-    Uint32 ticks() override { return SDL_GetTicks(); }
-    int pollEvent(SDL_Event* event) override { return SDL_PollEvent(event); }
-};
-
-SdlLoopSource sdlSource;
 
 // True when now is at or past due. SDL's count wraps after 49.7 days; comparing the
 // signed difference keeps a due time just past the wrap from looking 49 days away.
@@ -32,34 +23,32 @@ void deleteFromBack(std::vector<Handler*>& handlers) {
 }  // namespace
 
 Engine* getEngine() {
-    return theEngine;
+    return hostState.engine;
 }
 
 Engine::Engine()
-    : nextTick(0), material(), input(nullptr), simulation(nullptr), output(nullptr),
-      direct3d(nullptr), device(nullptr), clock(&sdlSource) {
-    theEngine = this;
+    : nextTick(0), input(nullptr), simulation(nullptr), output(nullptr), clock(&sdlSource) {
+    hostState.engine = this;
     try {
         openWindow();
         createDevice();
     } catch (...) {
         releaseDisplay();
-        theEngine = nullptr;
+        hostState.engine = nullptr;
         throw;
     }
 }
 
 Engine::Engine(IDirect3DDevice9* adopted)
-    : nextTick(0), material(), input(nullptr), simulation(nullptr), output(nullptr),
-      direct3d(nullptr), device(adopted), clock(&sdlSource) {
-    theEngine = this;
+    : Display(adopted), nextTick(0), input(nullptr), simulation(nullptr), output(nullptr), clock(&sdlSource) {
+    hostState.engine = this;
 }
 
 Engine::~Engine() {
     deleteFromBack(outputHandlers);
     deleteFromBack(inputHandlers);
     deleteFromBack(simulationHandlers);
-    theEngine = nullptr;
+    hostState.engine = nullptr;
     TextureCache::releaseAll();
     releaseDisplay();
 }
@@ -79,14 +68,7 @@ void Engine::openWindow() {
 
 // Releases what exists, device first, then shuts SDL down.
 void Engine::releaseDisplay() {
-    if (device) {
-        device->Release();
-        device = nullptr;
-    }
-    if (direct3d) {
-        direct3d->Release();
-        direct3d = nullptr;
-    }
+    releaseDevice();
     SDL_Quit();
 }
 

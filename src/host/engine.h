@@ -6,7 +6,7 @@
 
 #include <SDL/SDL.h>
 
-#include "d3d9.h"
+#include "display.h"
 #include "handlers.h"
 
 // Length of one simulation step: 25 steps per second.
@@ -20,7 +20,8 @@ public:
     virtual int pollEvent(SDL_Event* event) = 0;
 };
 
-class Engine {
+// The display fields and their operations (createDevice, setBrightness) are the renderer's.
+class Engine : public Display {
 public:
     // Opens SDL's video, the 800x600 window and the device; throws const char* on failure.
     Engine();
@@ -36,11 +37,6 @@ public:
     void run();
     void run(LoopSource& source);
 
-    void createDevice();
-    void setBrightness(float b);
-
-    IDirect3DDevice9* getDevice() const { return device; }
-
 private:
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
@@ -51,16 +47,21 @@ private:
     void renderFrame();
     void releaseDisplay();
 
+    // SDL's clock and event queue, where the program's loop reads them.
+    class SdlLoopSource : public LoopSource {
+    public:
+        Uint32 ticks() override { return SDL_GetTicks(); }
+        int pollEvent(SDL_Event* event) override { return SDL_PollEvent(event); }
+    };
+
     Uint32 nextTick;
-    D3DMATERIAL9 material;
     std::vector<ID3DOutput*> outputHandlers;
     std::vector<ISDLInput*> inputHandlers;
     std::vector<ISimulation*> simulationHandlers;
     ISDLInput* input;
     ISimulation* simulation;
     ID3DOutput* output;
-    IDirect3D9* direct3d;
-    IDirect3DDevice9* device;
+    SdlLoopSource sdlSource;
     LoopSource* clock;  // where resetTicks and the loop read the time
 };
 

@@ -5,6 +5,7 @@
 
 #include "engine.h"
 #include "script_host.h"
+#include "setup_script.h"
 
 int main(int, char**) {
     // Every line must reach a pipe or a file at once, not when the buffer fills.
@@ -22,8 +23,7 @@ int main(int, char**) {
         std::printf("ERROR %s\n", text);
     }
     // Images die with the interpreter, while the device they were drawn on still exists.
-    if (scriptState)
-        lua_close(scriptState);
+    closeScriptState();
     delete engine;
     return 0;
 }

@@ -1,4 +1,4 @@
-// Opens the interpreter with its libraries and the host's globals, runs ./game.lua, reports errors.
+// The interpreter state's services: opening it, protected calls into the script, error reports.
 #include "script_host.h"
 
 #include <cstdio>
@@ -6,20 +6,12 @@
 
 extern "C" {
 #include "lauxlib.h"
-#include "lualib.h"
 }
-#include <luabind/luabind.hpp>
 #include <luabind/make_function.hpp>
 
-#include "bindings.h"
-
-lua_State* scriptState = nullptr;
+#include "host_state.h"
 
 namespace {
-
-// The message handler of every call into the script, made once: a new closure per call
-// would cost an allocation each time.
-int locateErrorRef = LUA_NOREF;
 
 // One report is one line: multi-line messages (a binding's list of candidates) are joined.
 std::string oneLine(const char* message) {
@@ -57,10 +49,24 @@ int locateBindingError(lua_State* L) {
 
 }  // namespace
 
+lua_State* openScriptState() {
+    lua_State* L = lua_open();
+    hostState.script = L;
+    // Made once: a new closure per call would cost an allocation each time.
+    lua_pushcfunction(L, locateBindingError);
+    hostState.messageHandler = luaL_ref(L, LUA_REGISTRYINDEX);
+    return L;
+}
+
+void closeScriptState() {
+    if (hostState.script)
+        lua_close(hostState.script);
+}
+
 int callScript(int nargs) {
-    lua_State* L = scriptState;
+    lua_State* L = hostState.script;
     int base = lua_gettop(L) - nargs;
-    lua_rawgeti(L, LUA_REGISTRYINDEX, locateErrorRef);
+    lua_rawgeti(L, LUA_REGISTRYINDEX, hostState.messageHandler);
     lua_insert(L, base);
     int status = lua_pcall(L, nargs, 0, base);
     lua_remove(L, base);
@@ -78,85 +84,9 @@ void reportScriptError(int status) {
     default: break;  // an unreadable file or a failing handler: nothing to say
     }
     if (format) {
-        const char* message = lua_tostring(scriptState, -1);
+        const char* message = lua_tostring(hostState.script, -1);
         std::printf(format, message ? oneLine(message).c_str() : "(error object is not a string)");
     }
-    lua_settop(scriptState, -2);
+    lua_settop(hostState.script, -2);
 }
 
-namespace {
-
-// Only the last argument is written, as the game scripts expect.
-int scriptPrint(lua_State* L) {
-    if (lua_gettop(L) == 0) {
-        std::printf("\n");
-        return 0;
-    }
-    switch (lua_type(L, -1)) {
-    case LUA_TSTRING:
-    case LUA_TNUMBER: std::printf("%s\n", lua_tostring(L, -1)); break;
-    case LUA_TNIL: std::printf("nil\n"); break;
-    case LUA_TBOOLEAN: std::printf("%s\n", lua_toboolean(L, -1) ? "true" : "false"); break;
-    default: std::printf("%s: %p\n", luaL_typename(L, -1), lua_topointer(L, -1)); break;
-    }
-    return 0;
-}
-
-int rungame(lua_State*) {
-    return 0;
-}
-
-// 5.1's openers must run as Lua functions, with their name as argument.
-void openLibrary(lua_State* L, lua_CFunction opener, const char* name) {
-    lua_pushcfunction(L, opener);
-    lua_pushstring(L, name);
-    lua_call(L, 1, 0);
-}
-
-// "require" keeps loading Lua files along LUA_PATH; the loaders of native libraries go.
-void openRequire(lua_State* L) {
-    openLibrary(L, luaopen_package, LUA_LOADLIBNAME);
-    luaL_dostring(L,
-                  "local loaders = package.loaders\n"
-                  "package.loaders = { loaders[1], loaders[2] }\n"
-                  "package.loadlib, package.cpath, loadlib = nil, '', nil\n"
-                  "_LOADED = package.loaded\n");
-}
-
-void setGlobalFunction(lua_State* L, const char* name, lua_CFunction f) {
-    lua_pushstring(L, name);
-    lua_pushcclosure(L, f, 0);
-    lua_settable(L, LUA_GLOBALSINDEX);
-}
-
-}  // namespace
-
-void setupScript() {
-    lua_State* L = lua_open();
-    scriptState = L;
-    lua_pushcfunction(L, locateBindingError);
-    locateErrorRef = luaL_ref(L, LUA_REGISTRYINDEX);
-    luabind::open(L);
-
-    openLibrary(L, luaopen_base, "");
-    openLibrary(L, luaopen_string, LUA_STRLIBNAME);
-    openLibrary(L, luaopen_math, LUA_MATHLIBNAME);
-    openLibrary(L, luaopen_table, LUA_TABLIBNAME);
-    openLibrary(L, luaopen_io, LUA_IOLIBNAME);
-    openLibrary(L, luaopen_os, LUA_OSLIBNAME);
-    openLibrary(L, luaopen_debug, LUA_DBLIBNAME);
-    openRequire(L);
-
-    setGlobalFunction(L, "print", scriptPrint);
-    setGlobalFunction(L, "rungame", rungame);
-
-    luabind::module(L)[buildScriptBindings()];
-    completeScriptBindings(L);
-
-    int status = luaL_loadfile(L, "./game.lua");
-    if (status != 0) {
-        reportScriptError(status);
-        return;
-    }
-    reportScriptError(callScript(0));
-}

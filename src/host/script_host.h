@@ -1,4 +1,5 @@
-// The one interpreter state of the process and the one-line reports of script failures.
+// The interpreter state's services that start-up and the callbacks share: the state, protected
+// calls into the script and the one-line reports of their failures.
 #ifndef HOST_SCRIPT_HOST_H
 #define HOST_SCRIPT_HOST_H
 
@@ -6,8 +7,12 @@ extern "C" {
 #include "lua.h"
 }
 
-// Null until setupScript opens it; closed once at exit.
-extern lua_State* scriptState;
+#include "host_state.h"
+
+// Opens the one interpreter state of the process and its calls' message handler.
+lua_State* openScriptState();
+// Closes the state if it was opened; every object a script holds is finalised here.
+void closeScriptState();
 
 // Writes the report line of a failed load or call and pops its error value.
 void reportScriptError(int status);
@@ -15,8 +20,5 @@ void reportScriptError(int status);
 // lua_pcall of the function below nargs arguments, no results; a binding's complaint about
 // its arguments gets the script's file and line. Leaves the error value on failure.
 int callScript(int nargs);
-
-// Opens the interpreter, installs everything scripts see and runs ./game.lua once.
-void setupScript();
 
 #endif

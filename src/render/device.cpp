@@ -1,7 +1,8 @@
 // Creates the display device in the one fixed state every image is drawn in.
-#include "engine.h"
+#include "display.h"
 
 #include "d3dx9.h"
+#include "render_state.h"
 
 namespace {
 
@@ -33,7 +34,25 @@ void setFixedState(IDirect3DDevice9* device) {
 
 }  // namespace
 
-void Engine::createDevice() {
+Display::Display() : material(), direct3d(nullptr), device(nullptr) {}
+
+Display::Display(IDirect3DDevice9* adopted) : material(), direct3d(nullptr), device(adopted) {
+    renderState.device = adopted;
+}
+
+void Display::releaseDevice() {
+    if (device) {
+        device->Release();
+        device = nullptr;
+    }
+    if (direct3d) {
+        direct3d->Release();
+        direct3d = nullptr;
+    }
+    renderState.device = nullptr;
+}
+
+void Display::createDevice() {
     direct3d = Direct3DCreate9(D3D_SDK_VERSION);
     if (!direct3d)
         throw "Could not create Direct3D object";
@@ -78,9 +97,10 @@ void Engine::createDevice() {
     material.Emissive = none;
     material.Power = 0;
     device->SetMaterial(&material);
+    renderState.device = device;
 }
 
-void Engine::setBrightness(float b) {
+void Display::setBrightness(float b) {
     material.Ambient.r = b;
     material.Ambient.g = b;
     material.Ambient.b = b;

@@ -3,13 +3,10 @@
 
 #include "matrix.h"
 
-RenderState renderState = {};
-
-void resetGlobalTransform(IDirect3DDevice9* device) {
+void resetGlobalTransform() {
     renderState.globalMatrix = identityMatrix();
     renderState.lastWorldMatrix = &renderState.globalMatrix;
     renderState.globalMatrixChanged = false;
-    renderState.device = device;
 }
 
 void uploadGlobalMatrix() {

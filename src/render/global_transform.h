@@ -4,8 +4,8 @@
 
 #include "render_state.h"
 
-// Identity matrix, marked as what the device holds; draws go to this device from now on.
-void resetGlobalTransform(IDirect3DDevice9* device);
+// Identity matrix, marked as what the device holds.
+void resetGlobalTransform();
 void uploadGlobalMatrix();
 
 void imageReset();

@@ -1,8 +1,7 @@
-// Brightness of drawn images, the window caption and the mouse cursor.
+// The window caption and the mouse cursor.
 #ifndef RENDER_SCREEN_H
 #define RENDER_SCREEN_H
 
-void setBrightness(float b);
 // A null title leaves the caption as it is.
 void setWindowTitle(const char* title);
 void showCursor(bool show);

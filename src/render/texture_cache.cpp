@@ -3,8 +3,6 @@
 
 #include "render_state.h"
 
-TextureCache* TextureCache::instance = nullptr;
-
 namespace {
 
 char lowerAscii(char c) {
@@ -23,38 +21,38 @@ bool samePath(const std::string& a, const char* b) {
 }  // namespace
 
 void TextureCache::ensure() {
-    if (!instance)
-        instance = new TextureCache;
+    if (!renderState.cache)
+        renderState.cache = new TextureCache;
 }
 
 TextureEntry* TextureCache::find(const char* path) {
-    for (TextureEntry* entry : instance->entries)
+    for (TextureEntry* entry : renderState.cache->entries)
         if (samePath(entry->path, path))
             return entry;
     return nullptr;
 }
 
 void TextureCache::addFront(TextureEntry* entry) {
-    instance->entries.push_front(entry);
+    renderState.cache->entries.push_front(entry);
 }
 
 void TextureCache::releaseAll() {
-    if (!instance)
+    if (!renderState.cache)
         return;
-    for (TextureEntry* entry : instance->entries) {
+    for (TextureEntry* entry : renderState.cache->entries) {
         if (entry->texture)
             entry->texture->Release();
         if (entry->vertexBuffer)
             entry->vertexBuffer->Release();
         delete entry;
     }
-    delete instance;
-    instance = nullptr;
+    delete renderState.cache;
+    renderState.cache = nullptr;
     // The remembered bindings named released objects; a later device must bind afresh.
     renderState.lastTexture = nullptr;
     renderState.lastVertexBuffer = nullptr;
 }
 
 size_t TextureCache::size() {
-    return instance ? instance->entries.size() : 0;
+    return renderState.cache ? renderState.cache->entries.size() : 0;
 }

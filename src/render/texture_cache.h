@@ -27,7 +27,6 @@ public:
 
 private:
     std::list<TextureEntry*> entries;  // most recently loaded first
-    static TextureCache* instance;
 };
 
 #endif

@@ -23,11 +23,15 @@ void resetTicks() {
     getEngine()->resetTicks();
 }
 
+void setBrightness(float b) {
+    getEngine()->setBrightness(b);
+}
+
 }  // namespace
 
 luabind::scope buildScriptBindings() {
     Engine* engine = getEngine();
-    resetGlobalTransform(engine->getDevice());
+    resetGlobalTransform();
     engine->attachInput(new Input_Wrapper);
     engine->attachOutput(new Output_Wrapper);
     engine->attachSimulation(new Sim_Wrapper);

@@ -36,7 +36,7 @@ bool pushCallback(lua_State* L, const char* name) {
 // Arguments are pushed only once the callback is known to exist.
 template <class PushArguments>
 void callCallback(const char* name, int argumentCount, PushArguments pushArguments) {
-    lua_State* L = scriptState;
+    lua_State* L = hostState.script;
     if (!pushCallback(L, name))
         return;
     pushArguments(L);

@@ -30,7 +30,8 @@ Point apply(const D3DMATRIX& m, float x, float y, float z = 0) {
 class Drawing : public ::testing::Test {
 protected:
     void SetUp() override {
-        resetGlobalTransform(&device);
+        renderState.device = &device;
+        resetGlobalTransform();
         TextureCache::ensure();
         IDirect3DVertexBuffer9* quad = nullptr;
         device.CreateVertexBuffer(128, 0, 0x112, D3DPOOL_MANAGED, &quad, nullptr);

@@ -15,6 +15,7 @@
 #include "engine.h"
 #include "recording_device.h"
 #include "script_host.h"
+#include "setup_script.h"
 #include "texture_cache.h"
 
 class ScriptTest : public ::testing::Test {
@@ -28,9 +29,9 @@ protected:
     }
 
     void TearDown() override {
-        if (scriptState)
-            lua_close(scriptState);
-        scriptState = nullptr;
+        if (hostState.script)
+            lua_close(hostState.script);
+        hostState.script = nullptr;
         delete engine;
         ASSERT_EQ(chdir(previous), 0);
         free(previous);

@@ -26,12 +26,12 @@ TEST_F(ScriptTest, PrintWritesOnlyTheLastArgument) {
 
 TEST_F(ScriptTest, ErrorsBecomeOneLineAndStartUpGoesOn) {
     EXPECT_EQ(run("error('boom')"), Lines{"LUA runtime error: ./game.lua:1: boom"});
-    lua_close(scriptState);
+    lua_close(hostState.script);
     Lines syntax = run("x = 1\ny = = 2\n");
     ASSERT_EQ(syntax.size(), 1u);
     EXPECT_TRUE(startsWith(syntax[0], "LUA syntax error: ./game.lua:2:")) << syntax[0];
-    EXPECT_EQ(lua_gettop(scriptState), 0);
-    lua_close(scriptState);
+    EXPECT_EQ(lua_gettop(hostState.script), 0);
+    lua_close(hostState.script);
     EXPECT_EQ(run("error({})"), Lines{"LUA runtime error: (error object is not a string)"});
 }
 
@@ -39,10 +39,10 @@ TEST_F(ScriptTest, BindingComplaintsAreOneLineWithTheScriptsPosition) {
     Lines out = run("x = 1\nimageMove('a')");
     EXPECT_EQ(out, Lines{"LUA runtime error: ./game.lua:2: No matching overload found, candidates: "
                          "void imageMove(custom [float],custom [float])"});
-    lua_close(scriptState);
+    lua_close(hostState.script);
     run("function onTick() local img = image()\n img.x = 'a' end\n");
     EXPECT_EQ(capture([] { Sim_Wrapper().tick(); }).at(0).rfind("LUA runtime error: ./game.lua:2: ", 0), 0u);
-    lua_close(scriptState);
+    lua_close(hostState.script);
     EXPECT_EQ(run("error('two\\nlines')"), Lines{"LUA runtime error: ./game.lua:1: two; lines"});
 }
 
@@ -174,7 +174,7 @@ TEST_F(ScriptTest, CallbacksGetTheirArgumentsAndStackStaysBalanced) {
     Lines out = lines(testing::internal::GetCapturedStdout());
     ASSERT_EQ(out.size(), 5000u);
     EXPECT_EQ(out.back(), "LUA runtime error: ./game.lua:1: tick 5000");
-    EXPECT_EQ(lua_gettop(scriptState), 0);
+    EXPECT_EQ(lua_gettop(hostState.script), 0);
 
     Input_Wrapper input;
     SDL_Event e = {};
@@ -203,7 +203,7 @@ TEST_F(ScriptTest, CallbacksGetTheirArgumentsAndStackStaysBalanced) {
                       "press left", "press nil", "press nil", "press nil", "-400,300", "399,-299",
                       "true,false", "true,true", "false,true"};
     EXPECT_EQ(lines(testing::internal::GetCapturedStdout()), expected);
-    EXPECT_EQ(lua_gettop(scriptState), 0);
+    EXPECT_EQ(lua_gettop(hostState.script), 0);
 }
 
 TEST_F(ScriptTest, NonFunctionCallbackAndRaisingGlobalsLookupAreReported) {
@@ -224,7 +224,7 @@ TEST_F(ScriptTest, NonFunctionCallbackAndRaisingGlobalsLookupAreReported) {
     out = lines(testing::internal::GetCapturedStdout());
     ASSERT_EQ(out.size(), 1u);
     EXPECT_NE(out[0].find("undeclared onTick"), std::string::npos) << out[0];
-    EXPECT_EQ(lua_gettop(scriptState), 0);
+    EXPECT_EQ(lua_gettop(hostState.script), 0);
 }
 
 }  // namespace
