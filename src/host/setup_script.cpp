@@ -11,6 +11,7 @@ extern "C" {
 #include <luabind/luabind.hpp>
 
 #include "bindings.h"
+#include "library_path.h"
 #include "script_host.h"
 
 namespace {
@@ -72,6 +73,7 @@ void setupScript() {
     openLibrary(L, luaopen_os, LUA_OSLIBNAME);
     openLibrary(L, luaopen_debug, LUA_DBLIBNAME);
     openRequire(L);
+    appendLibraryPath(L);
 
     setGlobalFunction(L, "print", scriptPrint);
     setGlobalFunction(L, "rungame", rungame);
