@@ -3,8 +3,8 @@
 --
 -- What it shows: key callbacks, the game logic in onTick and the drawing in onDraw,
 -- images placed with the automatic transform (x, y, rotation, setScale), one picture
--- drawn many times (the walls), and the score in the window title.
--- The pictures come from scripts/make_art.py.
+-- drawn many times (the walls), and the score on screen with the text library (and in
+-- the window title). The pictures come from scripts/make_art.py.
 
 ---------------------------------------------------------------- tuning
 -- Speeds are in units (pixels) per tick; there are 25 ticks a second.
@@ -25,6 +25,9 @@ local PADDLE_HALF_W, PADDLE_HALF_H = 48, 8   -- paddle.png is 96x16
 local BALL_R = 8                              -- ball.png is 16x16
 
 ---------------------------------------------------------------- pictures
+-- The text library ships with Gamehost: require finds it beside the program.
+require "text"
+
 -- loadImage gives an image object; the file name is relative to the game's folder.
 local wallImage = loadImage("wall.png")
 local paddleImage = loadImage("paddle.png")
@@ -136,6 +139,10 @@ function onDraw()
   for x = -400 + TILE * 1.5, 400 - TILE, TILE do
     wallImage:setPosition(x, 300 - TILE / 2); wallImage:draw()
   end
+
+  -- The score under the top wall, drawn before the ball so the ball passes in front.
+  text.draw("SCORE " .. score, INNER_LEFT + 16, INNER_TOP - 24, 30)
+  text.draw("BEST " .. best, INNER_RIGHT - 16, INNER_TOP - 24, 20, "right", 0.7)
 
   -- Writing x, y or rotation places the image with the automatic transform:
   -- turned about its centre, then scaled, then moved to (x, y).
