@@ -1,5 +1,6 @@
 """The bundled games: each runs from a copy of its folder, takes real keys and mouse, and
-shows a picture without writing an error; their pictures match scripts/make_art.py."""
+shows a picture without writing an error; their pictures, and the text library's font,
+match the scripts that draw them."""
 import os
 import shutil
 import subprocess
@@ -85,24 +86,28 @@ class Examples(DisplayTest):
         # Hundreds of faded sparks give many shades.
         self.assertGreater(len(shot.colours()), 20)
 
-    def test_pictures_match_the_art_script(self):
+    def assert_pictures_made_by(self, script, args, folder):
+        """The PNGs in folder are exactly those script writes with args --into a new folder."""
+        out = tempfile.mkdtemp(prefix="gamehost-art-")
+        try:
+            subprocess.run([sys.executable, os.path.join(TOP, "scripts", script), *args, "--into", out],
+                           check=True, capture_output=True)
+            made = sorted(os.listdir(out))
+            kept = sorted(f for f in os.listdir(folder) if f.endswith(".png"))
+            self.assertEqual(made, kept)
+            for picture in made:
+                with open(os.path.join(out, picture), "rb") as a, open(os.path.join(folder, picture), "rb") as b:
+                    self.assertTrue(a.read() == b.read(), f"{folder}/{picture} differs from {script}'s")
+        finally:
+            shutil.rmtree(out, ignore_errors=True)
+
+    def test_pictures_match_the_art_scripts(self):
         for name in sorted(os.listdir(EXAMPLES)):
-            if not os.path.isfile(os.path.join(EXAMPLES, name, "game.lua")):
-                continue
-            with self.subTest(example=name):
-                out = tempfile.mkdtemp(prefix="gamehost-art-")
-                try:
-                    subprocess.run([sys.executable, os.path.join(TOP, "scripts", "make_art.py"), name, "--into", out],
-                                   check=True, capture_output=True)
-                    made = sorted(os.listdir(out))
-                    kept = sorted(f for f in os.listdir(os.path.join(EXAMPLES, name)) if f.endswith(".png"))
-                    self.assertEqual(made, kept)
-                    for picture in made:
-                        with open(os.path.join(out, picture), "rb") as a, \
-                                open(os.path.join(EXAMPLES, name, picture), "rb") as b:
-                            self.assertTrue(a.read() == b.read(), f"{name}/{picture} differs from make_art.py's")
-                finally:
-                    shutil.rmtree(out, ignore_errors=True)
+            if os.path.isfile(os.path.join(EXAMPLES, name, "game.lua")):
+                with self.subTest(example=name):
+                    self.assert_pictures_made_by("make_art.py", [name], os.path.join(EXAMPLES, name))
+        with self.subTest(font="text"):
+            self.assert_pictures_made_by("make_font.py", [], os.path.join(TOP, "src", "lib", "font"))
 
 
 if __name__ == "__main__":

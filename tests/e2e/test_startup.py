@@ -50,6 +50,22 @@ class StartUp(DisplayTest):
         self.assertEqual(game.stop(), 0)
         self.assertEqual(game.lines, ["42", "helped"])
 
+    def test_text_library_beside_the_program_comes_after_lua_path(self):
+        game = Game('require "text" function onDraw() text.draw("H", 0, 0, 100, "center") end', display=self.display)
+        game.window()
+        game.settle(0.5)
+        shot = game.screenshot()
+        self.assertEqual(game.stop(), 0)
+        self.assertEqual(game.lines, [])
+        # A 60x100 "H" centred on the window: its bar is lit, the gap below it is not.
+        self.assertEqual(shot.pixel(400, 285), (255, 255, 255))
+        self.assertEqual(shot.pixel(400, 300), (0, 0, 0))
+
+        folder = game_dir('print(require("text"))', {"text.lua": b"return 'own text'"})
+        game = Game(display=self.display, folder=folder, env={"LUA_PATH": "./?.lua"})
+        game.wait_line("own text")
+        self.assertEqual(game.stop(), 0)
+
     def test_output_to_a_file_arrives_at_once(self):
         folder = game_dir('print("written")')
         path = os.path.join(folder, "out.txt")
