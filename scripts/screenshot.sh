@@ -16,7 +16,7 @@ if [ ! -f "$game/game.lua" ]; then
   exit 1
 fi
 host=${GAMEHOST:-$top/build/gamehost}
-[ -x "$host" ] || "$top/scripts/build.sh"
+[ -x "$host" ] || "$top/scripts/build.sh" --log "$top/build/build.log" gamehost
 
 # A copy keeps the game's folder free of anything the run might write.
 work=$(mktemp -d)
