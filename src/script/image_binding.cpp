@@ -4,6 +4,8 @@
 #include <luabind/adopt_policy.hpp>
 #include <luabind/luabind.hpp>
 #include <luabind/detail/class_rep.hpp>
+#include <luabind/detail/constructor.hpp>
+#include <luabind/detail/object_rep.hpp>
 #include <luabind/make_function.hpp>
 
 #include "texture.h"
@@ -24,12 +26,41 @@ int returnFirstUpvalue(lua_State* L) {
     return 1;
 }
 
+// What the first argument of image.__init is when it is not a fresh instance of "image" or
+// of a script class derived from it; null when it is one.
+const char* notFreshImage(lua_State* L, int index) {
+    using namespace luabind::detail;
+    object_rep* object = get_instance(L, index);
+    if (!object || lua_objlen(L, index) != sizeof(object_rep))
+        return luaL_typename(L, index);
+    if (object->crep()->type() != luabind::type_id(typeid(Texture)))
+        return lua_pushfstring(L, "an object of class %s", object->crep()->name());
+    if (object->get_instance(registered_class<Texture>::id).first)
+        return "an image already constructed";
+    return nullptr;
+}
+
+// luabind's default constructor, once its object is known to be fit for it: luabind's own
+// takes any first argument as the new object, so a number crashes it, an image leaks its
+// Texture and a foreign userdata is written past its end.
+void constructImage(const luabind::argument& self) {
+    lua_State* L = self.interpreter();
+    self.push(L);
+    if (const char* got = notFreshImage(L, lua_gettop(L))) {
+        lua_pushfstring(L, "image.__init: new image expected, got %s", got);
+        throw luabind::error(L);  // raised by luabind with the message on top
+    }
+    lua_pop(L, 1);
+    typedef luabind::detail::default_pointer<luabind::detail::null_type, Texture>::type Pointer;
+    luabind::detail::construct<Texture, Pointer, boost::mpl::vector2<void, const luabind::argument&> >()(self);
+}
+
 }  // namespace
 
 luabind::scope imageClassBinding() {
     using luabind::class_;
+    // The constructor comes with completeImageClass.
     return class_<Texture>("image")
-        .def(luabind::constructor<>())
         .def("load", &Texture::load)
         .def("draw", &Texture::draw)
         .def("useGlobalMatrix", &Texture::useGlobalMatrix)
@@ -56,6 +87,8 @@ luabind::scope loadImageBinding() {
     return luabind::def("loadImage", &loadImage, luabind::adopt(luabind::result));
 }
 
+namespace {
+
 // A method as the class registration would make it, with the image as first argument.
 template <class Method>
 luabind::object imageMethod(lua_State* L, Method method) {
@@ -66,15 +99,13 @@ luabind::object imageMethod(lua_State* L, Method method) {
 // The binding library lets the property "scale", registered last, replace the method of
 // that name. Scripts rely on img:scale(s) and img:scale(sx, sy), and on assignment
 // reaching the property, so "scale" becomes a property whose read yields the method.
-void completeImageClass(lua_State* L) {
+void makeScaleReadAsMethod(lua_State* L, luabind::detail::class_rep* imageClass) {
     luabind::object overloads = luabind::newtable(L);
     luabind::detail::add_overload(overloads, "scale", imageMethod(L, static_cast<PairMethod>(&Texture::scale)));
     luabind::detail::add_overload(overloads, "scale", imageMethod(L, static_cast<SingleMethod>(&Texture::scale)));
 
     luabind::object method = overloads["scale"];
 
-    lua_getfield(L, LUA_GLOBALSINDEX, "image");
-    auto* imageClass = static_cast<luabind::detail::class_rep*>(lua_touserdata(L, -1));
     imageClass->get_table(L);
     luabind::object members(luabind::from_stack(L, -1));
     lua_getfield(L, -1, "scale");  // the property, with getter and setter as upvalues
@@ -83,7 +114,28 @@ void completeImageClass(lua_State* L) {
     method.push(L);
     lua_pushcclosure(L, returnFirstUpvalue, 1);
     luabind::object getter(luabind::from_stack(L, -1));
-    lua_pop(L, 5);
+    lua_pop(L, 4);
 
     members["scale"] = luabind::property(getter, setter);
+}
+
+// "__init" is read from both of the class's tables: the instances' one (by "image()") and
+// the class's own (by image.__init(self) in a script class's constructor).
+void installConstructor(lua_State* L, luabind::detail::class_rep* imageClass) {
+    luabind::object init = luabind::make_function(L, &constructImage);
+    imageClass->get_table(L);
+    imageClass->get_default_table(L);
+    luabind::detail::add_overload(luabind::object(luabind::from_stack(L, -2)), "__init", init);
+    luabind::detail::add_overload(luabind::object(luabind::from_stack(L, -1)), "__init", init);
+    lua_pop(L, 2);
+}
+
+}  // namespace
+
+void completeImageClass(lua_State* L) {
+    lua_getfield(L, LUA_GLOBALSINDEX, "image");
+    auto* imageClass = static_cast<luabind::detail::class_rep*>(lua_touserdata(L, -1));
+    lua_pop(L, 1);
+    makeScaleReadAsMethod(L, imageClass);
+    installConstructor(L, imageClass);
 }

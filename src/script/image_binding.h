@@ -7,7 +7,8 @@
 luabind::scope imageClassBinding();
 luabind::scope loadImageBinding();
 
-// Makes the name "scale" read as the method while writes still reach the property.
+// Makes the name "scale" read as the method while writes still reach the property, and
+// gives the class its constructor, which refuses anything but a fresh image.
 void completeImageClass(lua_State* L);
 
 #endif

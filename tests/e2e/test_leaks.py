@@ -1,4 +1,4 @@
-"""A whole run under valgrind: images made, shared, failed and collected leak nothing of ours."""
+"""A whole run under valgrind: images made, shared, failed, refused and collected leak nothing of ours."""
 import os
 import unittest
 import xml.etree.ElementTree as ET
@@ -14,6 +14,7 @@ cut = loadImage("cut.png")
 class 'Ball' (image)
 function Ball:__init() image.__init(self) self:load("red.png") self:useGlobalMatrix() end
 b = Ball()
+for _, bad in ipairs({5, imgs[1], b, newproxy(true)}) do pcall(image.__init, bad) end
 n = 0
 function onDraw()
   for i, img in ipairs(imgs) do img:draw() end

@@ -153,6 +153,28 @@ TEST_F(ScriptTest, DerivedScriptClassIsAnImage) {
     EXPECT_EQ(device.count("DrawPrimitive"), 1);
 }
 
+TEST_F(ScriptTest, ConstructorTakesOnlyAFreshImage) {
+    seedPicture("ball.png", 32, 32);
+    Lines out = run(
+        "local img = loadImage('ball.png')\n"
+        "class 'Foreign'\n"
+        "function Foreign:__init() image.__init(self) end\n"
+        "class 'Ball' (image)\n"
+        "function Ball:__init() image.__init(5) end\n"
+        "for _, bad in ipairs({5, 'x', true, {}, print, img, newproxy(true)}) do\n"
+        "  print(select(2, pcall(image.__init, bad))) end\n"
+        "print(select(2, pcall(Foreign))) print(select(2, pcall(Ball)))\n"
+        "img:draw() print('after')\n"
+        "Ball()\n");
+    const std::string expected = "image.__init: new image expected, got ";
+    Lines want = {expected + "number", expected + "string", expected + "boolean", expected + "table",
+                  expected + "function", expected + "an image already constructed", expected + "userdata",
+                  expected + "an object of class Foreign", expected + "number",
+                  "after", "LUA runtime error: ./game.lua:5: " + expected + "number"};
+    EXPECT_EQ(out, want);
+    EXPECT_EQ(device.count("DrawPrimitive"), 1);  // the refused image kept its picture
+}
+
 TEST_F(ScriptTest, NilPathAndNilObjectDoNotCrash) {
     Lines out = run("local img = loadImage(nil) print(img ~= nil) print(img:load(nil))\n"
                     "print(pcall(img.draw, nil))\n");
