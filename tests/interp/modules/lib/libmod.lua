@@ -1,0 +1,1 @@
+return "lib/libmod.lua"

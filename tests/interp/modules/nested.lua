@@ -1,0 +1,2 @@
+local inner = require("plain")
+return { inner = inner, after = _REQUIREDNAME }

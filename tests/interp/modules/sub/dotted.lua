@@ -1,0 +1,1 @@
+return "sub/dotted.lua"
