@@ -49,8 +49,7 @@ void openRequire(lua_State* L) {
     luaL_dostring(L,
                   "local loaders = package.loaders\n"
                   "package.loaders = { loaders[1], loaders[2] }\n"
-                  "package.loadlib, package.cpath, loadlib = nil, '', nil\n"
-                  "_LOADED = package.loaded\n");
+                  "package.loadlib, package.cpath, loadlib = nil, '', nil\n");
 }
 
 void setGlobalFunction(lua_State* L, const char* name, lua_CFunction f) {
