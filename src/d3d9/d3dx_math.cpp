@@ -4,24 +4,6 @@
 
 #include <cmath>
 
-namespace d3d9impl {
-
-D3DMATRIX identityMatrix() {
-    D3DMATRIX r{};
-    for (int i = 0; i < 4; ++i) r.m[i][i] = 1.f;
-    return r;
-}
-
-D3DMATRIX multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
-    D3DMATRIX r;
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
-            r.m[i][j] = a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j] + a.m[i][3] * b.m[3][j];
-    return r;
-}
-
-}  // namespace d3d9impl
-
 using d3d9impl::identityMatrix;
 
 D3DXMATRIX* D3DXMatrixOrthoLH(D3DXMATRIX* pOut, float w, float h, float zn, float zf) {

@@ -3,39 +3,24 @@
 
 #include "resources.h"
 
-#include <SDL.h>
-
-#include <vector>
+#include <new>
 
 namespace d3d9impl {
 
-using d3d9gl::gl;
-
 Device* Device::live_ = nullptr;
 
-// Drops errors left by earlier calls so the next check sees only its own.
-static void clearGlErrors() {
-    for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
-    }
-}
-
-Device::Device(Direct3D* parent, HWND window, UINT width, UINT height, bool depthBuffer, UINT maxTexture)
+Device::Device(Direct3D* parent, HWND window, UINT width, UINT height, bool depthBuffer, UINT maxTexture,
+               BackendKind kind, std::unique_ptr<Backend> backend)
     : parent_(parent), window_(window), width_(width), height_(height), depthBuffer_(depthBuffer),
-      maxTextureSize_(maxTexture) {
+      maxTextureSize_(maxTexture), kind_(kind), backend_(std::move(backend)), state_(backend_.get()) {
     parent_->AddRef();
     live_ = this;
-    glViewport(0, 0, static_cast<GLsizei>(width), static_cast<GLsizei>(height));
-    glDepthRange(0.0, 1.0);
-    glDisable(GL_SCISSOR_TEST);
-    // D3D does not dither by default; on 16-bit visuals GL would.
-    glDisable(GL_DITHER);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     state_.reset(depthBuffer);
 }
 
 Device::~Device() {
     state_.releaseBindings();
+    backend_.reset();
     live_ = nullptr;
     parent_->Release();
 }
@@ -76,32 +61,21 @@ HRESULT Device::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR 
     if ((Flags & ~known) != 0) return D3DERR_INVALIDCALL;
     if ((Flags & D3DCLEAR_ZBUFFER) && !depthBuffer_) return D3DERR_INVALIDCALL;
     if ((Count == 0) != (pRects == nullptr)) return D3DERR_INVALIDCALL;
-    GLbitfield mask = 0;
-    if (Flags & D3DCLEAR_TARGET) {
-        glClearColor(((Color >> 16) & 0xFF) / 255.f, ((Color >> 8) & 0xFF) / 255.f, (Color & 0xFF) / 255.f,
-                     ((Color >> 24) & 0xFF) / 255.f);
-        mask |= GL_COLOR_BUFFER_BIT;
+    if (Flags == 0) return D3D_OK;
+    std::vector<ClearRect> rects;
+    try {
+        if (Count == 0) rects.push_back({0, 0, long(width_), long(height_)});
+        // Rectangles are in top-down pixel coordinates, clipped to the back buffer.
+        for (DWORD i = 0; i < Count; ++i) {
+            const D3DRECT& r = pRects[i];
+            long x1 = r.x1 < 0 ? 0 : r.x1, y1 = r.y1 < 0 ? 0 : r.y1;
+            long x2 = r.x2 > long(width_) ? long(width_) : r.x2, y2 = r.y2 > long(height_) ? long(height_) : r.y2;
+            if (x2 > x1 && y2 > y1) rects.push_back({x1, y1, x2, y2});
+        }
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
     }
-    if (Flags & D3DCLEAR_ZBUFFER) {
-        glClearDepth(Z < 0.f ? 0.0 : (Z > 1.f ? 1.0 : static_cast<double>(Z)));
-        mask |= GL_DEPTH_BUFFER_BIT;
-    }
-    if (mask == 0) return D3D_OK;
-    if (Count == 0) {
-        glClear(mask);
-        return D3D_OK;
-    }
-    // Rectangles are in D3D's top-down pixel coordinates, clipped to the back buffer.
-    glEnable(GL_SCISSOR_TEST);
-    for (DWORD i = 0; i < Count; ++i) {
-        const D3DRECT& r = pRects[i];
-        long x1 = r.x1 < 0 ? 0 : r.x1, y1 = r.y1 < 0 ? 0 : r.y1;
-        long x2 = r.x2 > long(width_) ? long(width_) : r.x2, y2 = r.y2 > long(height_) ? long(height_) : r.y2;
-        if (x2 <= x1 || y2 <= y1) continue;
-        glScissor(GLint(x1), GLint(long(height_) - y2), GLsizei(x2 - x1), GLsizei(y2 - y1));
-        glClear(mask);
-    }
-    glDisable(GL_SCISSOR_TEST);
+    if (!rects.empty()) backend_->clear(rects, Flags, Color, Z < 0.f ? 0.f : (Z > 1.f ? 1.f : Z));
     return D3D_OK;
 }
 
@@ -119,10 +93,10 @@ HRESULT Device::EndScene() {
 
 HRESULT Device::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDestWindowOverride,
                         const RGNDATA* pDirtyRegion) {
-    // Partial presents and other windows cannot be expressed with a GL buffer swap.
+    // Partial presents and other windows are not needed by anyone.
     if (pSourceRect || pDestRect || pDirtyRegion) return D3DERR_INVALIDCALL;
     if (hDestWindowOverride && hDestWindowOverride != window_) return D3DERR_INVALIDCALL;
-    SDL_GL_SwapBuffers();
+    backend_->present();
     return D3D_OK;
 }
 
@@ -136,46 +110,33 @@ HRESULT Device::CreateVertexBuffer(UINT Length, DWORD /*Usage*/, DWORD FVF, D3DP
         UINT size = fvfVertexSize(FVF);
         if (size == 0 || Length < size) return D3DERR_INVALIDCALL;
     }
-    clearGlErrors();
-    GLuint name = 0;
-    gl.GenBuffers(1, &name);
-    gl.BindBuffer(GL_ARRAY_BUFFER, name);
-    // D3D hands out zeroed memory in practice; GL gets the same so early draws are defined.
-    std::vector<BYTE> zeros(Length, 0);
-    gl.BufferData(GL_ARRAY_BUFFER, Length, zeros.data(), GL_DYNAMIC_DRAW);
-    gl.BindBuffer(GL_ARRAY_BUFFER, 0);
-    if (name == 0 || glGetError() != GL_NO_ERROR) {
-        if (name) gl.DeleteBuffers(1, &name);
-        return D3DERR_OUTOFVIDEOMEMORY;
+    VertexBuffer* vb;
+    try {
+        vb = new VertexBuffer(Length, FVF);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
     }
-    *ppVertexBuffer = new VertexBuffer(name, Length, FVF);
+    HRESULT hr = backend_->createVertexBuffer(*vb);
+    if (FAILED(hr)) {
+        vb->Release();
+        return hr;
+    }
+    *ppVertexBuffer = vb;
     return D3D_OK;
 }
 
 HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, UINT PrimitiveCount) {
-    if (!inScene_ || PrimitiveCount == 0) return D3DERR_INVALIDCALL;
-    GLenum mode;
+    if (!inScene_ || PrimitiveCount == 0 || PrimitiveCount > 0x3FFFFFFF) return D3DERR_INVALIDCALL;
     UINT vertices;
     switch (PrimitiveType) {
-    case D3DPT_TRIANGLELIST:
-        mode = GL_TRIANGLES;
-        vertices = PrimitiveCount * 3;
-        break;
+    case D3DPT_TRIANGLELIST: vertices = PrimitiveCount * 3; break;
     case D3DPT_TRIANGLESTRIP:
-        mode = GL_TRIANGLE_STRIP;
-        vertices = PrimitiveCount + 2;
-        break;
-    case D3DPT_TRIANGLEFAN:
-        mode = GL_TRIANGLE_FAN;
-        vertices = PrimitiveCount + 2;
-        break;
+    case D3DPT_TRIANGLEFAN: vertices = PrimitiveCount + 2; break;
     default: return D3DERR_INVALIDCALL;
     }
-    if (PrimitiveCount > 0x3FFFFFFF) return D3DERR_INVALIDCALL;
-    HRESULT hr = state_.prepareDraw(StartVertex, vertices);
+    HRESULT hr = state_.checkDraw(StartVertex, vertices);
     if (FAILED(hr)) return hr;
-    // Drawn at once; nothing the caller can observe would change if consecutive draws were merged.
-    glDrawArrays(mode, static_cast<GLint>(StartVertex), static_cast<GLsizei>(vertices));
+    backend_->draw(state_.current(), PrimitiveType, StartVertex, vertices);
     return D3D_OK;
 }
 
@@ -183,24 +144,19 @@ HRESULT Device::createTexture(UINT width, UINT height, const void* rgba, Texture
     *out = nullptr;
     if (width == 0 || height == 0 || !rgba) return D3DERR_INVALIDCALL;
     if (width > maxTextureSize_ || height > maxTextureSize_) return D3DERR_INVALIDCALL;
-    clearGlErrors();
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    // D3D's defaults: point sampling, no mipmaps, wrap addressing.
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, GLsizei(width), GLsizei(height), 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
-    GLenum err = glGetError();
-    state_.restoreTextureBinding();
-    if (name == 0 || err != GL_NO_ERROR) {
-        if (name) glDeleteTextures(1, &name);
-        return err == GL_OUT_OF_MEMORY ? D3DERR_OUTOFVIDEOMEMORY : D3DERR_INVALIDCALL;
+    Texture* texture;
+    try {
+        const BYTE* bytes = static_cast<const BYTE*>(rgba);
+        texture = new Texture(width, height, std::vector<BYTE>(bytes, bytes + size_t(width) * height * 4));
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
     }
-    *out = new Texture(name, width, height);
+    HRESULT hr = backend_->createTexture(*texture);
+    if (FAILED(hr)) {
+        texture->Release();
+        return hr;
+    }
+    *out = texture;
     return D3D_OK;
 }
 

@@ -1,10 +1,15 @@
-// The device and Direct3D objects: lifetime, frame calls, draws and resource creation on GL.
+// The device and Direct3D objects: lifetime, frame calls, draws and resource creation over a backend.
 #ifndef D3D9_DEVICE_H
 #define D3D9_DEVICE_H
 
+#include "backend.h"
+#include "backend_choice.h"
 #include "d3d9.h"
 #include "device_state.h"
 #include "ref_counted.h"
+
+#include <memory>
+#include <vector>
 
 namespace d3d9impl {
 
@@ -24,7 +29,7 @@ private:
 
 class Device final : public RefCounted<IDirect3DDevice9> {
 public:
-    // Checks that the window has a usable GL context; null with the reason's HRESULT otherwise.
+    // Picks the backend for the window and starts it; null with the reason's HRESULT otherwise.
     static HRESULT create(Direct3D* parent, HWND window, const D3DPRESENT_PARAMETERS& pp, Device** out);
 
     HRESULT SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) override;
@@ -45,15 +50,19 @@ public:
                             UINT Stride) override;
     HRESULT DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, UINT PrimitiveCount) override;
 
-    // Uploads a width x height picture of RGBA bytes, top row first, as a new texture.
+    // Takes a copy of a width x height picture of RGBA bytes, top row first, as a new texture.
     HRESULT createTexture(UINT width, UINT height, const void* rgba, Texture** out);
     UINT maxTextureSize() const { return maxTextureSize_; }
-    // GL has one state for the context, so only one device may own it at a time.
+    BackendKind backendKind() const { return kind_; }
+    // The back buffer as RGBA bytes, top row first, as drawn so far (for tests).
+    void readBack(std::vector<BYTE>* rgba) { backend_->readBack(rgba); }
+    // The window has one device at a time (GL has one state per context).
     static bool exists() { return live_ != nullptr; }
     const DeviceState& state() const { return state_; }
 
 private:
-    Device(Direct3D* parent, HWND window, UINT width, UINT height, bool depthBuffer, UINT maxTexture);
+    Device(Direct3D* parent, HWND window, UINT width, UINT height, bool depthBuffer, UINT maxTexture,
+           BackendKind kind, std::unique_ptr<Backend> backend);
     ~Device() override;
 
     Direct3D* parent_;
@@ -61,7 +70,9 @@ private:
     UINT width_, height_;
     bool depthBuffer_;
     UINT maxTextureSize_;
+    BackendKind kind_;
     bool inScene_ = false;
+    std::unique_ptr<Backend> backend_;  // ORDER DEV: before state_, which holds a pointer to it
     DeviceState state_;
     static Device* live_;
 };

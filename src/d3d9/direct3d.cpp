@@ -1,8 +1,11 @@
 // The Direct3D object: adapter queries and the checks that decide whether a device can be made.
 #include "device.h"
-#include "gl_api.h"
+#include "gl/gl_backend.h"
+#include "soft/soft_backend.h"
 
 #include <SDL.h>
+
+#include <new>
 
 using d3d9impl::Device;
 using d3d9impl::Direct3D;
@@ -21,6 +24,11 @@ namespace d3d9impl {
 
 // Texture size assumed when no context can be asked; every GL 2.1 driver allows it.
 static const int kDefaultMaxTexture = 2048;
+
+static UINT maxTextureFor(HWND window) {
+    if (backendFor(window) == BackendKind::Software) return d3d9soft::kMaxTextureSize;
+    return static_cast<UINT>(d3d9gl::maxTextureSize(kDefaultMaxTexture));
+}
 
 static D3DFORMAT formatForDepth(int bitsPerPixel) {
     switch (bitsPerPixel) {
@@ -49,7 +57,7 @@ HRESULT Direct3D::GetDeviceCaps(UINT Adapter, D3DDEVTYPE DeviceType, D3DCAPS9* p
     pCaps->DeviceType = D3DDEVTYPE_HAL;
     pCaps->AdapterOrdinal = Adapter;
     pCaps->DevCaps = D3DDEVCAPS_HWTRANSFORMANDLIGHT;
-    DWORD maxSize = static_cast<DWORD>(d3d9gl::maxTextureSize(kDefaultMaxTexture));
+    DWORD maxSize = maxTextureFor(GetActiveWindow());
     pCaps->MaxTextureWidth = maxSize;
     pCaps->MaxTextureHeight = maxSize;
     return D3D_OK;
@@ -84,24 +92,24 @@ HRESULT Direct3D::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusW
 HRESULT Device::create(Direct3D* parent, HWND window, const D3DPRESENT_PARAMETERS& pp, Device** out) {
     *out = nullptr;
     if (exists()) return D3DERR_NOTAVAILABLE;
-    // Only SDL's current video surface, opened with SDL_OPENGL, has a context we can draw with.
-    if (!SDL_WasInit(SDL_INIT_VIDEO) || window != SDL_GetVideoSurface() || !(window->flags & SDL_OPENGL))
-        return D3DERR_NOTAVAILABLE;
-    int major = 0, minor = 0;
-    if (!d3d9gl::contextVersion(&major, &minor)) return D3DERR_NOTAVAILABLE;
-    if (major < 2 || (major == 2 && minor < 1)) return D3DERR_NOTAVAILABLE;
-    if (!d3d9gl::loadFunctions()) return D3DERR_NOTAVAILABLE;
-    if (pp.EnableAutoDepthStencil) {
-        int depthBits = 0;
-        if (SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &depthBits) != 0 || depthBits <= 0) return D3DERR_NOTAVAILABLE;
-    }
+    // Only SDL's current video surface can be drawn into.
+    if (!SDL_WasInit(SDL_INIT_VIDEO) || window != SDL_GetVideoSurface()) return D3DERR_NOTAVAILABLE;
     UINT width = pp.BackBufferWidth ? pp.BackBufferWidth : static_cast<UINT>(window->w);
     UINT height = pp.BackBufferHeight ? pp.BackBufferHeight : static_cast<UINT>(window->h);
     if (width == 0 || height == 0) return D3DERR_INVALIDCALL;
-
-    d3d9gl::setSwapInterval(pp.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
-    UINT maxTexture = static_cast<UINT>(d3d9gl::maxTextureSize(kDefaultMaxTexture));
-    *out = new Device(parent, window, width, height, pp.EnableAutoDepthStencil != FALSE, maxTexture);
+    BackendKind kind = backendFor(window);
+    std::unique_ptr<Backend> backend;
+    HRESULT hr = kind == BackendKind::OpenGL ? d3d9gl::createBackend(window, pp, width, height, &backend)
+                                             : d3d9soft::createBackend(window, width, height, pp.EnableAutoDepthStencil != FALSE, &backend);
+    if (FAILED(hr)) return hr;
+    Device* device;
+    try {
+        device = new Device(parent, window, width, height, pp.EnableAutoDepthStencil != FALSE, maxTextureFor(window),
+                            kind, std::move(backend));
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    *out = device;
     return D3D_OK;
 }
 

@@ -55,15 +55,15 @@ Engine::~Engine() {
 
 void Engine::openWindow() {
     // Without an explicit choice SDL 1.2 falls back to text-mode drivers that write
-    // escape codes to standard output; the device needs X11's OpenGL anyway.
+    // escape codes to standard output; the device draws into an X11 window.
     setenv("SDL_VIDEODRIVER", "x11", 0);
     if (SDL_Init(SDL_INIT_VIDEO) < 0)
         throw static_cast<const char*>(SDL_GetError());
     const SDL_VideoInfo* info = SDL_GetVideoInfo();
     if (!info)
         throw static_cast<const char*>(SDL_GetError());
-    // OpenGL is the one flag the device layer needs; otherwise a plain window.
-    SDL_SetVideoMode(800, 600, info->vfmt->BitsPerPixel, SDL_OPENGL);
+    // The device layer opens the window with whatever its drawing needs.
+    OpenDeviceWindow(800, 600, info->vfmt->BitsPerPixel);
 }
 
 // Releases what exists, device first, then shuts SDL down.

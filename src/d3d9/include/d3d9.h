@@ -1,4 +1,4 @@
-// The Direct3D 9 interface subset the host and the renderer call, implemented on OpenGL.
+// The Direct3D 9 interface subset the host and the renderer call, drawn by OpenGL or on the CPU.
 #ifndef D3D9_H
 #define D3D9_H
 
@@ -192,5 +192,9 @@ IDirect3D9* Direct3DCreate9(UINT SDKVersion);
 
 // The window SDL opened last, or null when none is open.
 HWND GetActiveWindow();
+
+// Opens the window the device will draw into, with what the device's backend needs (an OpenGL
+// context, or nothing for drawing on the CPU); null with SDL_GetError() set when SDL cannot.
+HWND OpenDeviceWindow(int width, int height, int bitsPerPixel);
 
 #endif

@@ -1,15 +1,18 @@
-// Vertex buffers: memory copy plus a GL buffer object refreshed on Unlock.
+// Textures and vertex buffers: lifetimes, and the lock bookkeeping that tells backends what changed.
 #include "resources.h"
 
 namespace d3d9impl {
 
-using d3d9gl::gl;
+std::atomic<long> Texture::live_{0};
 
-VertexBuffer::VertexBuffer(GLuint name, UINT length, DWORD fvf) : name_(name), fvf_(fvf), bytes_(length, 0) {}
-
-VertexBuffer::~VertexBuffer() {
-    if (name_ && d3d9gl::contextAlive()) gl.DeleteBuffers(1, &name_);
+Texture::Texture(UINT width, UINT height, std::vector<BYTE>&& rgba)
+    : width_(width), height_(height), rgba_(std::move(rgba)) {
+    ++live_;
 }
+
+Texture::~Texture() { --live_; }
+
+VertexBuffer::VertexBuffer(UINT length, DWORD fvf) : fvf_(fvf), bytes_(length, 0) {}
 
 HRESULT VertexBuffer::Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD /*Flags*/) {
     if (!ppbData) return D3DERR_INVALIDCALL;
@@ -35,12 +38,7 @@ HRESULT VertexBuffer::Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, D
 HRESULT VertexBuffer::Unlock() {
     if (lockDepth_ == 0) return D3DERR_INVALIDCALL;
     if (--lockDepth_ > 0) return D3D_OK;
-    if (dirtyEnd_ > dirtyBegin_ && d3d9gl::contextAlive()) {
-        // Draws capture the buffer name in their array pointers, so unbinding here is harmless.
-        gl.BindBuffer(GL_ARRAY_BUFFER, name_);
-        gl.BufferSubData(GL_ARRAY_BUFFER, dirtyBegin_, dirtyEnd_ - dirtyBegin_, bytes_.data() + dirtyBegin_);
-        gl.BindBuffer(GL_ARRAY_BUFFER, 0);
-    }
+    if (dirtyEnd_ > dirtyBegin_ && backend_) backend_->written(bytes_.data(), dirtyBegin_, dirtyEnd_);
     dirtyBegin_ = dirtyEnd_ = 0;
     return D3D_OK;
 }

@@ -1,0 +1,237 @@
+// Triangle setup and coverage as GL's rasteriser here does it, rectangles, clears and the generic pixel.
+#include "raster.h"
+
+#include "spans.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace d3d9soft {
+
+namespace {
+
+constexpr int64_t kOne = int64_t(1) << kSubpixelBits;
+// Which horizontal edge owns the pixel centres on it; llvmpipe draws window
+// framebuffers with the bottom edge rule (seen by experiment, see the rasteriser tests).
+constexpr bool kBottomEdgeRule = false;
+// Beyond this many pixels from the origin the fixed-point edge products could overflow.
+constexpr float kMaxCoordinate = float(1 << 22);
+
+int64_t snap(float v) { return std::lrintf((v - 0.5f) * float(kOne)); }
+
+int64_t floorDiv(int64_t a, int64_t b) {
+    int64_t q = a / b;
+    return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
+}
+
+int64_t ceilDiv(int64_t a, int64_t b) { return -floorDiv(-a, b); }
+
+// The portable form of every pipeline the device can be put in.
+uint32_t genericPixel(const Shading& s, uint32_t texel, uint32_t dst) {
+    uint32_t src = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        uint32_t t = (shift == 24 && !s.texelAlpha) ? 255 : (texel >> shift) & 0xFF;
+        src |= div255(t * ((s.factor >> shift) & 0xFF)) << shift;
+    }
+    if (!s.blend) return src;
+    uint32_t sa = src >> 24;
+    auto weight = [sa](BlendFactor f) -> uint32_t {
+        switch (f) {
+        case kBlendZero: return 0;
+        case kBlendOne: return 255;
+        case kBlendSrcAlpha: return sa;
+        default: return 255 - sa;
+        }
+    };
+    uint32_t ws = weight(s.src), wd = weight(s.dst), out = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        uint32_t c = div255(((src >> shift) & 0xFF) * ws + ((dst >> shift) & 0xFF) * wd);
+        out |= (c > 255 ? 255 : c) << shift;
+    }
+    return out;
+}
+
+void genericSpan(const Target& t, int y, int x0, int x1, const Shading& s, float rowU, float dudx, float rowV,
+                 float dvdx, float rowZ, float dzdx) {
+    uint32_t* colour = t.colour + size_t(y) * t.width;
+    uint16_t* depth = t.depth ? t.depth + size_t(y) * t.width : nullptr;
+    for (int x = x0; x < x1; ++x) {
+        float xf = float(x);
+        float z = rowZ + dzdx * xf;
+        if (!(z >= 0.f && z <= 1.f)) continue;
+        if (s.depthTest && depth) {
+            uint16_t z16 = uint16_t(z * 65535.f + 0.5f);
+            if (z16 > depth[x]) continue;
+            depth[x] = z16;
+        }
+        int tu = wrapTexel(rowU + dudx * xf, s.tw), tv = wrapTexel(rowV + dvdx * xf, s.th);
+        colour[x] = genericPixel(s, s.texels[tv * s.tw + tu], colour[x]);
+    }
+}
+
+struct Plane {
+    float a0, dadx, dady;
+};
+
+}  // namespace
+
+void drawTriangle(const Target& t, Band b, const Triangle& tri) {
+    const ScreenVertex* v[3] = {&tri.v[0], &tri.v[1], &tri.v[2]};
+    for (const ScreenVertex* p : v)
+        if (!(std::fabs(p->x) < kMaxCoordinate && std::fabs(p->y) < kMaxCoordinate)) return;
+    int64_t X[3], Y[3];
+    for (int k = 0; k < 3; ++k) {
+        X[k] = snap(v[k]->x);
+        Y[k] = snap(v[k]->y);
+    }
+    int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (Y[1] - Y[0]) * (X[2] - X[0]);
+    if (area == 0) return;
+    if (area < 0) {
+        // The other winding: the first two vertices trade places so the inside is positive.
+        std::swap(v[0], v[1]);
+        std::swap(X[0], X[1]);
+        std::swap(Y[0], Y[1]);
+    }
+    int64_t minY = std::min({Y[0], Y[1], Y[2]}), maxY = std::max({Y[0], Y[1], Y[2]});
+    int y0 = int(std::max<int64_t>(b.y0, ceilDiv(minY, kOne)));
+    int y1 = int(std::min<int64_t>(b.y1, floorDiv(maxY, kOne) + 1));
+    if (y0 >= y1) return;
+
+    // Edge k runs from vertex k to k + 1; E = dx (py - Y0) - dy (px - X0) > 0 inside.
+    int64_t dx[3], dy[3], bias[3];
+    for (int k = 0; k < 3; ++k) {
+        int n = (k + 1) % 3;
+        dx[k] = X[n] - X[k];
+        dy[k] = Y[n] - Y[k];
+        bool horizontalOwner = kBottomEdgeRule ? dx[k] < 0 : dx[k] > 0;
+        bool owns = dy[k] < 0 || (dy[k] == 0 && horizontalOwner);
+        bias[k] = owns ? 0 : 1;
+    }
+
+    // Interpolation from the unsnapped positions, relative to the pixel centres.
+    float dx01 = v[0]->x - v[1]->x, dy01 = v[0]->y - v[1]->y;
+    float dx20 = v[2]->x - v[0]->x, dy20 = v[2]->y - v[0]->y;
+    float inv = 1.f / (dx01 * dy20 - dx20 * dy01);
+    auto plane = [&](float ScreenVertex::*a) {
+        float da01 = v[0]->*a - v[1]->*a, da20 = v[2]->*a - v[0]->*a;
+        Plane p;
+        p.dadx = (da01 * dy20 - dy01 * da20) * inv;
+        p.dady = (dx01 * da20 - da01 * dx20) * inv;
+        p.a0 = v[0]->*a - (p.dadx * (v[0]->x - 0.5f) + p.dady * (v[0]->y - 0.5f));
+        return p;
+    };
+    Plane pu = plane(&ScreenVertex::u), pv = plane(&ScreenVertex::v), pz = plane(&ScreenVertex::z);
+
+    const SpanKernels& k = spanKernels();
+    bool standard = tri.s.standard() && t.depth;
+    for (int y = y0; y < y1; ++y) {
+        int64_t lo = 0, hi = t.width - 1;
+        int64_t py = int64_t(y) * kOne;
+        for (int e = 0; e < 3; ++e) {
+            // E(i) = c - dy * kOne * i must be at least bias.
+            int64_t c = dx[e] * (py - Y[e]) + dy[e] * X[e];
+            if (dy[e] == 0) {
+                if (c < bias[e]) hi = -1;
+            } else if (dy[e] > 0) {
+                hi = std::min(hi, floorDiv(c - bias[e], dy[e] * kOne));
+            } else {
+                lo = std::max(lo, ceilDiv(bias[e] - c, -dy[e] * kOne));
+            }
+        }
+        if (lo > hi) continue;
+        float yf = float(y);
+        float rowU = pu.a0 + pu.dady * yf, rowV = pv.a0 + pv.dady * yf, rowZ = pz.a0 + pz.dady * yf;
+        int x0 = int(lo), n = int(hi - lo + 1);
+        if (standard) {
+            size_t at = size_t(y) * t.width + x0;
+            k.affine(t.colour + at, t.depth + at, x0, n, tri.s.texels, tri.s.tw, tri.s.th, rowU, pu.dadx, rowV,
+                     pv.dadx, rowZ, pz.dadx, tri.s.factor);
+        } else {
+            genericSpan(t, y, x0, x0 + n, tri.s, rowU, pu.dadx, rowV, pv.dadx, rowZ, pz.dadx);
+        }
+    }
+}
+
+bool quadAsRect(const ScreenVertex v[4], const Shading& s, Rect* out) {
+    if (!s.standard()) return false;
+    for (int i = 1; i < 4; ++i)
+        if (v[i].z != v[0].z) return false;
+    if (!(v[0].z >= 0.f && v[0].z <= 1.f)) return false;
+    // Either edge 0-1 is horizontal or vertical; the others follow around the quad.
+    bool h = v[0].y == v[1].y && v[1].x == v[2].x && v[2].y == v[3].y && v[3].x == v[0].x;
+    bool w = v[0].x == v[1].x && v[1].y == v[2].y && v[2].x == v[3].x && v[3].y == v[0].y;
+    if (!h && !w) return false;
+    // u may only follow x and v only y.
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) {
+            if (v[i].x == v[j].x && v[i].u != v[j].u) return false;
+            if (v[i].y == v[j].y && v[i].v != v[j].v) return false;
+        }
+    int l = 0, top = 0;
+    for (int i = 1; i < 4; ++i) {
+        if (v[i].x < v[l].x) l = i;
+        if (v[i].y < v[top].y) top = i;
+    }
+    int r = l, bottom = top;
+    for (int i = 0; i < 4; ++i) {
+        if (v[i].x > v[r].x) r = i;
+        if (v[i].y > v[bottom].y) bottom = i;
+    }
+    float xl = v[l].x, xr = v[r].x, yt = v[top].y, yb = v[bottom].y;
+    if (!(xr > xl && yb > yt) || !(std::fabs(xl) < kMaxCoordinate && std::fabs(xr) < kMaxCoordinate &&
+                                   std::fabs(yt) < kMaxCoordinate && std::fabs(yb) < kMaxCoordinate))
+        return false;
+    // One texel per pixel, running the same way as the screen.
+    if ((v[r].u - v[l].u) * float(s.tw) != xr - xl || (v[bottom].v - v[top].v) * float(s.th) != yb - yt) return false;
+    int64_t XL = snap(xl), XR = snap(xr), YT = snap(yt), YB = snap(yb);
+    out->x0 = int(ceilDiv(XL, kOne));
+    out->x1 = int(ceilDiv(XR, kOne));
+    out->y0 = int(kBottomEdgeRule ? floorDiv(YT, kOne) + 1 : ceilDiv(YT, kOne));
+    out->y1 = int(kBottomEdgeRule ? floorDiv(YB, kOne) + 1 : ceilDiv(YB, kOne));
+    if (out->x0 >= out->x1 || out->y0 >= out->y1) return false;
+    // The texel under the first pixel centre, in texel units; near a texel border the
+    // interpolation's rounding decides, so those go the triangle way.
+    double tu = double(v[l].u) * s.tw + (out->x0 + 0.5 - xl);
+    double tv = double(v[top].v) * s.th + (out->y0 + 0.5 - yt);
+    double fu = tu - std::floor(tu), fv = tv - std::floor(tv);
+    if (fu < 1.0 / 64 || fu > 63.0 / 64 || fv < 1.0 / 64 || fv > 63.0 / 64) return false;
+    out->tx = int(int64_t(std::floor(tu)) % s.tw);
+    out->ty = int(int64_t(std::floor(tv)) % s.th);
+    if (out->tx < 0) out->tx += s.tw;
+    if (out->ty < 0) out->ty += s.th;
+    out->z = depth16(v[0].z);
+    out->s = s;
+    return true;
+}
+
+void drawRect(const Target& t, Band b, const Rect& r) {
+    int x0 = std::max(r.x0, 0), x1 = std::min(r.x1, t.width);
+    int y0 = std::max(r.y0, b.y0), y1 = std::min(r.y1, b.y1);
+    if (x0 >= x1 || y0 >= y1) return;
+    const SpanKernels& k = spanKernels();
+    const Shading& s = r.s;
+    int firstColumn = int((int64_t(r.tx) + (x0 - r.x0)) % s.tw);
+    for (int y = y0; y < y1; ++y) {
+        int ty = int((int64_t(r.ty) + (y - r.y0)) % s.th);
+        const uint32_t* texRow = s.texels + size_t(ty) * s.tw;
+        size_t at = size_t(y) * t.width;
+        int x = x0, tx = firstColumn;
+        while (x < x1) {
+            int n = std::min(x1 - x, s.tw - tx);
+            k.row(t.colour + at + x, t.depth + at + x, texRow + tx, n, r.z, s.factor);
+            x += n;
+            tx = 0;
+        }
+    }
+}
+
+void fill(const Target& t, Band b, const Fill& f) {
+    int y0 = std::max(f.y0, b.y0), y1 = std::min(f.y1, b.y1);
+    for (int y = y0; y < y1; ++y) {
+        size_t at = size_t(y) * t.width;
+        if (f.colourToo) std::fill(t.colour + at + f.x0, t.colour + at + f.x1, f.colour);
+        if (f.depthToo && t.depth) std::fill(t.depth + at + f.x0, t.depth + at + f.x1, f.z);
+    }
+}
+
+}  // namespace d3d9soft

@@ -1,0 +1,78 @@
+// The CPU rasteriser: triangles, unscaled rectangles and clears into memory, one band of rows at a time.
+#ifndef D3D9_SOFT_RASTER_H
+#define D3D9_SOFT_RASTER_H
+
+#include <cstdint>
+
+namespace d3d9soft {
+
+// Colour words hold RGBA bytes in memory order (R lowest), as textures do.
+struct Target {
+    uint32_t* colour;
+    uint16_t* depth;  // null without a depth buffer
+    int width, height;
+};
+
+// The rows [y0, y1) one worker owns.
+struct Band {
+    int y0, y1;
+};
+
+enum BlendFactor : uint8_t { kBlendZero, kBlendOne, kBlendSrcAlpha, kBlendInvSrcAlpha };
+
+// Everything that decides a pixel's colour, fixed when the draw is recorded.
+struct Shading {
+    const uint32_t* texels;  // never null: one white texel stands in for no texture
+    int tw, th;
+    uint32_t factor;  // RGBA bytes multiplied into each texel (255 keeps it)
+    bool depthTest;   // less-or-equal test with writes
+    bool blend;
+    bool texelAlpha;  // false: the alpha comes from the factor alone
+    BlendFactor src, dst;
+    // The host's pipeline: depth test, source-alpha blend, texel alpha; gets the SIMD spans.
+    bool standard() const { return depthTest && blend && texelAlpha && src == kBlendSrcAlpha && dst == kBlendInvSrcAlpha; }
+};
+
+// A vertex after the viewport: pixels, top-down, depth 0..1 visible.
+struct ScreenVertex {
+    float x, y, z, u, v;
+};
+
+struct Triangle {
+    ScreenVertex v[3];
+    Shading s;
+};
+
+// An axis-aligned quad drawn one texel per pixel: pixels [x0, x1) x [y0, y1) take texel
+// (tx + x - x0, ty + y - y0), wrapped, all at one depth.
+struct Rect {
+    int x0, y0, x1, y1;
+    int tx, ty;
+    uint16_t z;
+    Shading s;
+};
+
+struct Fill {
+    int x0, y0, x1, y1;
+    uint32_t colour;  // RGBA bytes
+    uint16_t z;
+    bool colourToo, depthToo;
+};
+
+// Sub-pixel precision of vertex positions: GL's rasteriser here (llvmpipe) snaps to 1/256.
+constexpr int kSubpixelBits = 8;
+
+void drawTriangle(const Target& t, Band b, const Triangle& tri);
+void drawRect(const Target& t, Band b, const Rect& r);
+void fill(const Target& t, Band b, const Fill& f);
+
+// The rectangle of a fan quad v[0..3] when it is axis-aligned, flat and one texel per pixel
+// with texel choices far from rounding; false when it needs the triangle path.
+bool quadAsRect(const ScreenVertex v[4], const Shading& s, Rect* out);
+
+// Depth 0..1 as the 16-bit buffer stores it.
+inline uint16_t depth16(float z) { return static_cast<uint16_t>(z * 65535.f + 0.5f); }
+
+}  // namespace d3d9soft
+
+#endif

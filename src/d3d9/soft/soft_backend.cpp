@@ -1,0 +1,280 @@
+// The CPU backend: draws become commands for the workers, Present copies the frame into SDL's surface.
+#include "soft_backend.h"
+
+#include "matrix.h"
+#include "resources.h"
+#include "workers.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <thread>
+
+namespace d3d9soft {
+
+using d3d9impl::ClearRect;
+using d3d9impl::PipelineState;
+using d3d9impl::StateChange;
+
+namespace {
+
+const uint32_t kWhite = 0xFFFFFFFF;
+
+uint8_t unit8(float c) {
+    c = c < 0.f ? 0.f : (c > 1.f ? 1.f : c);
+    return uint8_t(c * 255.f + 0.5f);
+}
+
+BlendFactor blendFactor(DWORD b) {
+    switch (b) {
+    case D3DBLEND_ZERO: return kBlendZero;
+    case D3DBLEND_ONE: return kBlendOne;
+    case D3DBLEND_SRCALPHA: return kBlendSrcAlpha;
+    default: return kBlendInvSrcAlpha;
+    }
+}
+
+int workerCount() {
+    unsigned n = std::thread::hardware_concurrency();
+    return n == 0 ? 1 : int(std::min(n, 4u));
+}
+
+class SoftBackend final : public d3d9impl::Backend, private BandSink {
+public:
+    SoftBackend(HWND window, UINT width, UINT height, std::vector<uint32_t>&& colour, std::vector<uint16_t>&& depth);
+    ~SoftBackend() override;
+    void stateChanged(const PipelineState& s, StateChange what, D3DRENDERSTATETYPE renderState) override;
+    void clear(const std::vector<ClearRect>& rects, DWORD flags, D3DCOLOR color, float z) override;
+    void draw(const PipelineState& s, D3DPRIMITIVETYPE type, UINT first, UINT count) override;
+    void present() override;
+    HRESULT createTexture(d3d9impl::Texture&) override { return D3D_OK; }
+    HRESULT createVertexBuffer(d3d9impl::VertexBuffer&) override { return D3D_OK; }
+    void readBack(std::vector<BYTE>* rgba) override;
+
+private:
+    void bandDone(Band band) override;
+    Shading shading(const PipelineState& s) const;
+    ScreenVertex fetch(const PipelineState& s, UINT index) const;
+    bool hold(d3d9impl::Texture* t);
+    void finish(BandSink* sink);
+    void pushTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, const Shading& sh,
+                      DWORD cullMode);
+
+    HWND window_;
+    UINT width_, height_;
+    std::vector<uint32_t> colour_;
+    std::vector<uint16_t> depth_;
+    Workers workers_;
+    D3DMATRIX mvp_;
+    bool mvpDirty_ = true;
+    // References that keep the textures of recorded draws alive until they are drawn.
+    std::vector<d3d9impl::Texture*> held_;
+    d3d9impl::Texture* lastHeld_ = nullptr;
+    SDL_Surface* surface_ = nullptr;  // locked for the bands while a Present copies
+};
+
+SoftBackend::SoftBackend(HWND window, UINT width, UINT height, std::vector<uint32_t>&& colour,
+                         std::vector<uint16_t>&& depth)
+    : window_(window), width_(width), height_(height), colour_(std::move(colour)), depth_(std::move(depth)),
+      workers_(Target{colour_.data(), depth_.empty() ? nullptr : depth_.data(), int(width), int(height)},
+               workerCount()) {}
+
+SoftBackend::~SoftBackend() { finish(nullptr); }
+
+void SoftBackend::finish(BandSink* sink) {
+    workers_.finish(sink);
+    for (d3d9impl::Texture* t : held_) t->Release();
+    held_.clear();
+    lastHeld_ = nullptr;
+}
+
+void SoftBackend::stateChanged(const PipelineState&, StateChange what, D3DRENDERSTATETYPE) {
+    // Everything else is read at the draw.
+    if (what == StateChange::ModelView || what == StateChange::Projection) mvpDirty_ = true;
+}
+
+void SoftBackend::clear(const std::vector<ClearRect>& rects, DWORD flags, D3DCOLOR color, float z) {
+    Command c;
+    c.kind = Command::kFill;
+    // D3D's ARGB becomes RGBA bytes.
+    uint32_t rgba = ((color >> 16) & 0xFF) | (color & 0xFF00) | ((color & 0xFF) << 16) | (color & 0xFF000000);
+    for (const ClearRect& r : rects) {
+        c.fill = Fill{int(r.x1), int(r.y1), int(r.x2), int(r.y2), rgba, depth16(z), (flags & D3DCLEAR_TARGET) != 0,
+                      (flags & D3DCLEAR_ZBUFFER) != 0};
+        workers_.push(c);
+    }
+}
+
+Shading SoftBackend::shading(const PipelineState& s) const {
+    Shading sh;
+    bool textured = s.texture && s.colorOp != D3DTOP_DISABLE;
+    sh.texels = textured ? reinterpret_cast<const uint32_t*>(s.texture->rgba()) : &kWhite;
+    sh.tw = textured ? int(s.texture->width()) : 1;
+    sh.th = textured ? int(s.texture->height()) : 1;
+    // The lit colour: without lights, emissive + scene ambient x material ambient, with the
+    // diffuse alpha, clamped; without lighting, opaque white.
+    uint32_t lit = kWhite;
+    if (s.lighting) {
+        const D3DMATERIAL9& m = s.material;
+        float ar = ((s.ambient >> 16) & 0xFF) / 255.f, ag = ((s.ambient >> 8) & 0xFF) / 255.f,
+              ab = (s.ambient & 0xFF) / 255.f;
+        lit = uint32_t(unit8(m.Emissive.r + ar * m.Ambient.r)) | uint32_t(unit8(m.Emissive.g + ag * m.Ambient.g)) << 8 |
+              uint32_t(unit8(m.Emissive.b + ab * m.Ambient.b)) << 16 | uint32_t(unit8(m.Diffuse.a)) << 24;
+    }
+    uint32_t rgb = (!textured || s.colorOp == D3DTOP_MODULATE) ? lit & 0xFFFFFF : 0xFFFFFF;
+    uint32_t alpha = (!textured || s.alphaOp != D3DTOP_SELECTARG1) ? lit >> 24 : 0xFF;
+    sh.factor = rgb | alpha << 24;
+    sh.texelAlpha = textured && s.alphaOp != D3DTOP_DISABLE;
+    sh.depthTest = s.zEnable == D3DZB_TRUE && !depth_.empty();
+    sh.blend = s.alphaBlend != FALSE;
+    sh.src = blendFactor(s.srcBlend);
+    sh.dst = blendFactor(s.destBlend);
+    return sh;
+}
+
+ScreenVertex SoftBackend::fetch(const PipelineState& s, UINT index) const {
+    const BYTE* p = s.stream->bytes() + s.streamOffset + size_t(index) * s.streamStride;
+    float pos[3], uv[2] = {0.f, 0.f};
+    std::memcpy(pos, p, sizeof pos);
+    if (s.fvf & D3DFVF_TEX1) std::memcpy(uv, p + ((s.fvf & D3DFVF_NORMAL) ? 24 : 12), sizeof uv);
+    const D3DMATRIX& m = mvp_;
+    float c[4];
+    for (int j = 0; j < 4; ++j) c[j] = pos[0] * m.m[0][j] + pos[1] * m.m[1][j] + pos[2] * m.m[2][j] + m.m[3][j];
+    ScreenVertex v;
+    // Behind the eye nothing is drawn (no clipping against w is done).
+    if (!(c[3] > 0.f)) {
+        v.x = v.y = 1e30f;
+        v.z = -1.f;
+    } else {
+        float iw = c[3] == 1.f ? 1.f : 1.f / c[3];
+        float hw = float(width_) * 0.5f, hh = float(height_) * 0.5f;
+        v.x = c[0] * iw * hw + hw;
+        v.y = c[1] * iw * -hh + hh;
+        v.z = c[2] * iw;
+    }
+    v.u = uv[0];
+    v.v = uv[1];
+    return v;
+}
+
+bool SoftBackend::hold(d3d9impl::Texture* t) {
+    if (!t || t == lastHeld_) return true;
+    try {
+        held_.push_back(t);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    t->AddRef();
+    lastHeld_ = t;
+    return true;
+}
+
+void SoftBackend::pushTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+                               const Shading& sh, DWORD cullMode) {
+    if (cullMode != D3DCULL_NONE) {
+        // Positive in top-down pixels is clockwise on screen.
+        float area = (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
+        if ((cullMode == D3DCULL_CW && area > 0.f) || (cullMode == D3DCULL_CCW && area < 0.f)) return;
+    }
+    Command cmd;
+    cmd.kind = Command::kTriangle;
+    cmd.triangle = Triangle{{a, b, c}, sh};
+    workers_.push(cmd);
+}
+
+void SoftBackend::draw(const PipelineState& s, D3DPRIMITIVETYPE type, UINT first, UINT count) {
+    if (mvpDirty_) {
+        mvp_ = d3d9impl::multiply(d3d9impl::multiply(s.world, s.view), s.projection);
+        mvpDirty_ = false;
+    }
+    Shading sh = shading(s);
+    if (sh.texels != &kWhite && !hold(s.texture)) return;
+    if (type == D3DPT_TRIANGLEFAN && count == 4) {
+        ScreenVertex q[4] = {fetch(s, first), fetch(s, first + 1), fetch(s, first + 2), fetch(s, first + 3)};
+        Command cmd;
+        cmd.kind = Command::kRect;
+        if (s.cullMode == D3DCULL_NONE && quadAsRect(q, sh, &cmd.rect)) {
+            workers_.push(cmd);
+            return;
+        }
+        pushTriangle(q[0], q[1], q[2], sh, s.cullMode);
+        pushTriangle(q[0], q[2], q[3], sh, s.cullMode);
+        return;
+    }
+    UINT triangles = type == D3DPT_TRIANGLELIST ? count / 3 : count - 2;
+    ScreenVertex pivot = fetch(s, first);
+    for (UINT i = 0; i < triangles; ++i) {
+        if (type == D3DPT_TRIANGLELIST) {
+            pushTriangle(fetch(s, first + 3 * i), fetch(s, first + 3 * i + 1), fetch(s, first + 3 * i + 2), sh,
+                         s.cullMode);
+        } else if (type == D3DPT_TRIANGLESTRIP) {
+            // Every second strip triangle runs backwards, so all keep the first one's winding.
+            UINT a = first + i + (i & 1), b = first + i + 1 - (i & 1);
+            pushTriangle(fetch(s, a), fetch(s, b), fetch(s, first + i + 2), sh, s.cullMode);
+        } else {
+            pushTriangle(pivot, fetch(s, first + i + 1), fetch(s, first + i + 2), sh, s.cullMode);
+        }
+    }
+}
+
+void SoftBackend::bandDone(Band band) {
+    SDL_Surface* s = surface_;
+    const SDL_PixelFormat* f = s->format;
+    int rows = std::min(band.y1, s->h), cols = std::min(int(width_), s->w);
+    for (int y = band.y0; y < rows; ++y) {
+        const uint32_t* src = colour_.data() + size_t(y) * width_;
+        BYTE* dst = static_cast<BYTE*>(s->pixels) + size_t(y) * s->pitch;
+        if (f->BytesPerPixel == 4) {
+            uint32_t* out = reinterpret_cast<uint32_t*>(dst);
+            int rs = f->Rshift, gs = f->Gshift, bs = f->Bshift;
+            for (int x = 0; x < cols; ++x) {
+                uint32_t p = src[x];
+                out[x] = (p & 0xFF) << rs | ((p >> 8) & 0xFF) << gs | ((p >> 16) & 0xFF) << bs;
+            }
+        } else {
+            for (int x = 0; x < cols; ++x) {
+                uint32_t p = src[x];
+                Uint32 px = SDL_MapRGB(s->format, Uint8(p), Uint8(p >> 8), Uint8(p >> 16));
+                std::memcpy(dst + size_t(x) * f->BytesPerPixel, &px, f->BytesPerPixel);
+            }
+        }
+    }
+}
+
+void SoftBackend::present() {
+    SDL_Surface* s = SDL_GetVideoSurface();
+    // The window may have gone (SDL shut down); the frame is then only finished.
+    if (!s || s != window_ || (s->flags & SDL_OPENGL) || (SDL_MUSTLOCK(s) && SDL_LockSurface(s) != 0)) {
+        finish(nullptr);
+        return;
+    }
+    surface_ = s;
+    finish(this);
+    surface_ = nullptr;
+    if (SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
+    SDL_UpdateRect(s, 0, 0, 0, 0);
+}
+
+void SoftBackend::readBack(std::vector<BYTE>* rgba) {
+    finish(nullptr);
+    rgba->resize(colour_.size() * 4);
+    std::memcpy(rgba->data(), colour_.data(), rgba->size());
+}
+
+}  // namespace
+
+HRESULT createBackend(HWND window, UINT width, UINT height, bool depthBuffer, std::unique_ptr<d3d9impl::Backend>* out) {
+    if (window->flags & SDL_OPENGL) return D3DERR_NOTAVAILABLE;
+    try {
+        std::vector<uint32_t> colour(size_t(width) * height, 0);
+        std::vector<uint16_t> depth(depthBuffer ? size_t(width) * height : 0, 0xFFFF);
+        out->reset(new SoftBackend(window, width, height, std::move(colour), std::move(depth)));
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    return D3D_OK;
+}
+
+}  // namespace d3d9soft
