@@ -1,7 +1,8 @@
 // The host-like device set-up and frame readback shared by the window tests.
 #include "device_fixture.h"
 
-#include <GL/gl.h>
+#include "device.h"
+
 #include <SDL.h>
 
 #include <cstdio>
@@ -16,7 +17,7 @@ Rgba Picture::at(int x, int y) const {
 }
 
 void DeviceFixture::SetUpTestSuite() {
-    if (SDL_Init(SDL_INIT_VIDEO) == 0) SDL_SetVideoMode(kWidth, kHeight, 32, SDL_OPENGL);
+    if (SDL_Init(SDL_INIT_VIDEO) == 0) OpenDeviceWindow(kWidth, kHeight, 32);
 }
 
 void DeviceFixture::TearDownTestSuite() { SDL_Quit(); }
@@ -140,14 +141,8 @@ void DeviceFixture::begin(D3DCOLOR clear) {
 
 Picture DeviceFixture::endAndRead() {
     EXPECT_EQ(dev->EndScene(), D3D_OK);
-    Picture frame{kWidth, kHeight, std::vector<uint8_t>(size_t(kWidth) * kHeight * 4)};
-    std::vector<uint8_t> rows(frame.rgba.size());
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, rows.data());
-    // GL's rows run bottom-up.
-    for (int y = 0; y < kHeight; ++y)
-        std::memcpy(&frame.rgba[size_t(y) * kWidth * 4], &rows[size_t(kHeight - 1 - y) * kWidth * 4], kWidth * 4);
+    Picture frame{kWidth, kHeight, {}};
+    dynamic_cast<d3d9impl::Device*>(dev)->readBack(&frame.rgba);
     EXPECT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
     return frame;
 }

@@ -21,7 +21,8 @@ struct Picture {
     Rgba at(int x, int y) const;
 };
 
-// The host's sequence: SDL window, Direct3D object, device, initial state.
+// The host's sequence: SDL window, Direct3D object, device, initial state. GAMEHOST_DEVICE
+// picks the backend, so one test binary runs on either.
 class DeviceFixture : public ::testing::Test {
 protected:
     static constexpr int kWidth = 800, kHeight = 600;
@@ -43,7 +44,7 @@ protected:
     void draw(IDirect3DTexture9* tex, IDirect3DVertexBuffer9* vb, const D3DXMATRIX& world);
     void draw(IDirect3DTexture9* tex, IDirect3DVertexBuffer9* vb);
     void begin(D3DCOLOR clear = 0xFF000000);
-    // Ends the scene and returns the back buffer, row 0 at the top, before presenting.
+    // Ends the scene, reads the back buffer back (row 0 at the top) and presents.
     Picture endAndRead();
     std::string dir() const { return dir_; }
 

@@ -1,0 +1,133 @@
+// The CPU rasteriser drawing into memory: coverage rules, snapping, depth, wrap and the SIMD spans.
+#include "raster.h"
+#include "spans.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+namespace {
+
+using namespace d3d9soft;
+
+struct Canvas {
+    static constexpr int kW = 64, kH = 32;
+    std::vector<uint32_t> colour = std::vector<uint32_t>(kW * kH, 0);
+    std::vector<uint16_t> depth = std::vector<uint16_t>(kW * kH, 0xFFFF);
+    Target target() { return {colour.data(), depth.data(), kW, kH}; }
+    uint32_t at(int x, int y) const { return colour[size_t(y) * kW + x]; }
+};
+
+const uint32_t kOpaqueRed = 0xFF0000FF;
+
+Shading solid(const uint32_t* texel, int tw = 1, int th = 1) {
+    return Shading{texel, tw, th, 0xFFFFFFFF, true, true, true, kBlendSrcAlpha, kBlendInvSrcAlpha};
+}
+
+// Two triangles of a fan quad, as the device records a quad that is not a plain rectangle.
+void drawQuad(Canvas& c, float x0, float y0, float x1, float y1, const Shading& s, float z = 0.5f) {
+    ScreenVertex q[4] = {{x0, y0, z, 0, 0}, {x1, y0, z, 1, 0}, {x1, y1, z, 1, 1}, {x0, y1, z, 0, 1}};
+    drawTriangle(c.target(), {0, Canvas::kH}, Triangle{{q[0], q[1], q[2]}, s});
+    drawTriangle(c.target(), {0, Canvas::kH}, Triangle{{q[0], q[2], q[3]}, s});
+}
+
+int covered(const Canvas& c) {
+    int n = 0;
+    for (uint32_t p : c.colour) n += p != 0;
+    return n;
+}
+
+TEST(Raster, EdgesThroughPixelCentresBelongToOneSide) {
+    // Edges at half pixels run through centres: the left and the top edge own them.
+    Canvas c;
+    drawQuad(c, 2.5f, 3.5f, 6.5f, 5.5f, solid(&kOpaqueRed));
+    EXPECT_EQ(covered(c), 8);
+    EXPECT_EQ(c.at(2, 3), kOpaqueRed);
+    EXPECT_EQ(c.at(5, 4), kOpaqueRed);
+    EXPECT_EQ(c.at(6, 4), 0u);
+    EXPECT_EQ(c.at(3, 5), 0u);
+    // The rectangle path covers exactly the same pixels.
+    Canvas r;
+    ScreenVertex q[4] = {{2.5f, 3.5f, 0.5f, 0, 0}, {6.5f, 3.5f, 0.5f, 1, 0}, {6.5f, 5.5f, 0.5f, 1, 1},
+                         {2.5f, 5.5f, 0.5f, 0, 1}};
+    const uint32_t texels[8] = {kOpaqueRed, kOpaqueRed, kOpaqueRed, kOpaqueRed,
+                                kOpaqueRed, kOpaqueRed, kOpaqueRed, kOpaqueRed};
+    Rect rect;
+    // Centres on texel borders are left to the triangle path.
+    EXPECT_FALSE(quadAsRect(q, solid(texels, 4, 2), &rect));
+    for (ScreenVertex& v : q) v.x += 0.5f, v.y += 0.5f;
+    ASSERT_TRUE(quadAsRect(q, solid(texels, 4, 2), &rect));
+    drawRect(r.target(), {0, Canvas::kH}, rect);
+    EXPECT_EQ(covered(r), 8);
+    EXPECT_EQ(r.at(3, 4), kOpaqueRed);
+}
+
+TEST(Raster, SharedDiagonalIsDrawnOnce) {
+    // Adding blend shows a pixel drawn twice as brighter.
+    const uint32_t grey = 0xFF404040;
+    Shading add{&grey, 1, 1, 0xFFFFFFFF, false, true, true, kBlendOne, kBlendOne};
+    Canvas c;
+    drawQuad(c, 1.3f, 1.7f, 40.1f, 29.9f, add);
+    for (int y = 0; y < Canvas::kH; ++y)
+        for (int x = 0; x < Canvas::kW; ++x) ASSERT_TRUE(c.at(x, y) == 0 || c.at(x, y) == grey) << x << "," << y;
+}
+
+TEST(Raster, PositionsSnapToAQuarterOfAPixelOver64) {
+    // 1/1024 of a pixel is below the 1/256 snapping, so the edge lands on the centre.
+    Canvas c;
+    drawQuad(c, 2.5f + 1.f / 1024, 3.5f, 6.5f, 4.5f, solid(&kOpaqueRed));
+    EXPECT_EQ(c.at(2, 3), kOpaqueRed);
+    Canvas d;
+    drawQuad(d, 2.5f + 1.f / 256, 3.5f, 6.5f, 4.5f, solid(&kOpaqueRed));
+    EXPECT_EQ(d.at(2, 3), 0u);
+}
+
+TEST(Raster, DepthTestKeepsNearerAndTransparentTexelsWriteDepth) {
+    const uint32_t clear = 0x00FFFFFF, green = 0xFF00FF00;
+    Canvas c;
+    drawQuad(c, 0, 0, 8, 8, solid(&clear), 0.25f);
+    drawQuad(c, 0, 0, 16, 16, solid(&green), 0.75f);
+    EXPECT_EQ(c.at(4, 4), 0u);
+    EXPECT_EQ(c.at(12, 12), green);
+    // Equal depth passes; depth beyond 0..1 draws nothing.
+    drawQuad(c, 0, 0, 16, 16, solid(&kOpaqueRed), 0.75f);
+    drawQuad(c, 0, 0, 32, 32, solid(&green), 1.5f);
+    EXPECT_EQ(c.at(12, 12), kOpaqueRed);
+    EXPECT_EQ(c.at(20, 20), 0u);
+}
+
+TEST(Raster, SimdSpansMatchThePortableOnes) {
+    if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 here";
+    std::mt19937 rng(3);
+    std::vector<uint32_t> texels(7 * 5);
+    for (uint32_t& t : texels) t = rng();
+    SpanKernels kernels[2] = {baselineKernels(), avx2Kernels()};
+    for (int round = 0; round < 200; ++round) {
+        std::vector<uint32_t> dst[2], src(67);
+        std::vector<uint16_t> depth[2];
+        for (uint32_t& s : src) s = rng();
+        dst[0].resize(67);
+        depth[0].resize(67);
+        for (uint32_t& d : dst[0]) d = rng();
+        for (uint16_t& d : depth[0]) d = uint16_t(rng() % 3 == 0 ? 0 : 0xFFFF - rng() % 64);
+        dst[1] = dst[0];
+        depth[1] = depth[0];
+        int n = 1 + int(rng() % 67);
+        uint32_t factor = rng();
+        std::uniform_real_distribution<float> f(-3.f, 3.f);
+        float u = f(rng), du = f(rng) / 8, v = f(rng), dv = f(rng) / 8, z = 0.5f, dz = f(rng) / 100;
+        int x = int(rng() % 300);
+        for (int k = 0; k < 2; ++k) {
+            if (round % 2)
+                kernels[k].row(dst[k].data(), depth[k].data(), src.data(), n, uint16_t(0xFFF0), factor);
+            else
+                kernels[k].affine(dst[k].data(), depth[k].data(), x, n, texels.data(), 7, 5, u, du,
+                                  v, dv, z, dz, factor);
+        }
+        ASSERT_EQ(dst[0], dst[1]) << "round " << round;
+        ASSERT_EQ(depth[0], depth[1]) << "round " << round;
+    }
+}
+
+}  // namespace
