@@ -102,8 +102,8 @@ std::vector<Sprite> randomSprites(std::mt19937& rng, int count, const std::funct
         s.angle = 0.f;
         float fx = rng() % 5 == 4 ? any(rng) : fractions[rng() % 4];
         float fy = rng() % 5 == 4 ? any(rng) : fractions[rng() % 4];
-        s.x = float(int(rng() % 820) - 410) + fx;
-        s.y = float(int(rng() % 620) - 310) + fy;
+        s.x = float(int(rng() % 640) - 320) + fx;
+        s.y = float(int(rng() % 440) - 220) + fy;
         s.z = depths[rng() % 8];
         s.brightness = brightness[rng() % 5];
         shape(s);

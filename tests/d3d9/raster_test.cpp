@@ -22,7 +22,7 @@ struct Canvas {
 const uint32_t kOpaqueRed = 0xFF0000FF;
 
 Shading solid(const uint32_t* texel, int tw = 1, int th = 1) {
-    return Shading{texel, tw, th, 0xFFFFFFFF, true, true, true, kBlendSrcAlpha, kBlendInvSrcAlpha};
+    return Shading{texel, tw, th, {1, 1, 1, 1}, true, true, true, true, kBlendSrcAlpha, kBlendInvSrcAlpha};
 }
 
 // Two triangles of a fan quad, as the device records a quad that is not a plain rectangle.
@@ -39,14 +39,14 @@ int covered(const Canvas& c) {
 }
 
 TEST(Raster, EdgesThroughPixelCentresBelongToOneSide) {
-    // Edges at half pixels run through centres: the left and the top edge own them.
+    // Edges at half pixels run through centres: the left and the bottom edge own them, as in GL here.
     Canvas c;
     drawQuad(c, 2.5f, 3.5f, 6.5f, 5.5f, solid(&kOpaqueRed));
     EXPECT_EQ(covered(c), 8);
-    EXPECT_EQ(c.at(2, 3), kOpaqueRed);
-    EXPECT_EQ(c.at(5, 4), kOpaqueRed);
+    EXPECT_EQ(c.at(2, 4), kOpaqueRed);
+    EXPECT_EQ(c.at(5, 5), kOpaqueRed);
     EXPECT_EQ(c.at(6, 4), 0u);
-    EXPECT_EQ(c.at(3, 5), 0u);
+    EXPECT_EQ(c.at(3, 3), 0u);
     // The rectangle path covers exactly the same pixels.
     Canvas r;
     ScreenVertex q[4] = {{2.5f, 3.5f, 0.5f, 0, 0}, {6.5f, 3.5f, 0.5f, 1, 0}, {6.5f, 5.5f, 0.5f, 1, 1},
@@ -66,21 +66,21 @@ TEST(Raster, EdgesThroughPixelCentresBelongToOneSide) {
 TEST(Raster, SharedDiagonalIsDrawnOnce) {
     // Adding blend shows a pixel drawn twice as brighter.
     const uint32_t grey = 0xFF404040;
-    Shading add{&grey, 1, 1, 0xFFFFFFFF, false, true, true, kBlendOne, kBlendOne};
+    Shading add{&grey, 1, 1, {1, 1, 1, 1}, true, false, true, true, kBlendOne, kBlendOne};
     Canvas c;
     drawQuad(c, 1.3f, 1.7f, 40.1f, 29.9f, add);
     for (int y = 0; y < Canvas::kH; ++y)
         for (int x = 0; x < Canvas::kW; ++x) ASSERT_TRUE(c.at(x, y) == 0 || c.at(x, y) == grey) << x << "," << y;
 }
 
-TEST(Raster, PositionsSnapToAQuarterOfAPixelOver64) {
+TEST(Raster, PositionsSnapTo256thsOfAPixel) {
     // 1/1024 of a pixel is below the 1/256 snapping, so the edge lands on the centre.
     Canvas c;
     drawQuad(c, 2.5f + 1.f / 1024, 3.5f, 6.5f, 4.5f, solid(&kOpaqueRed));
-    EXPECT_EQ(c.at(2, 3), kOpaqueRed);
+    EXPECT_EQ(c.at(2, 4), kOpaqueRed);
     Canvas d;
     drawQuad(d, 2.5f + 1.f / 256, 3.5f, 6.5f, 4.5f, solid(&kOpaqueRed));
-    EXPECT_EQ(d.at(2, 3), 0u);
+    EXPECT_EQ(d.at(2, 4), 0u);
 }
 
 TEST(Raster, DepthTestKeepsNearerAndTransparentTexelsWriteDepth) {
@@ -114,7 +114,9 @@ TEST(Raster, SimdSpansMatchThePortableOnes) {
         dst[1] = dst[0];
         depth[1] = depth[0];
         int n = 1 + int(rng() % 67);
-        uint32_t factor = rng();
+        std::uniform_real_distribution<float> unit(0.f, 1.f);
+        float colour[4] = {unit(rng), unit(rng), 0.5f, 1.f};
+        const float* factor = round % 3 ? colour : nullptr;
         std::uniform_real_distribution<float> f(-3.f, 3.f);
         float u = f(rng), du = f(rng) / 8, v = f(rng), dv = f(rng) / 8, z = 0.5f, dz = f(rng) / 100;
         int x = int(rng() % 300);

@@ -12,8 +12,8 @@ namespace {
 
 constexpr int64_t kOne = int64_t(1) << kSubpixelBits;
 // Which horizontal edge owns the pixel centres on it; llvmpipe draws window
-// framebuffers with the bottom edge rule (seen by experiment, see the rasteriser tests).
-constexpr bool kBottomEdgeRule = false;
+// framebuffers with the bottom edge rule (seen by experiment, see the equivalence test).
+constexpr bool kBottomEdgeRule = true;
 // Beyond this many pixels from the origin the fixed-point edge products could overflow.
 constexpr float kMaxCoordinate = float(1 << 22);
 
@@ -28,11 +28,8 @@ int64_t ceilDiv(int64_t a, int64_t b) { return -floorDiv(-a, b); }
 
 // The portable form of every pipeline the device can be put in.
 uint32_t genericPixel(const Shading& s, uint32_t texel, uint32_t dst) {
-    uint32_t src = 0;
-    for (int shift = 0; shift < 32; shift += 8) {
-        uint32_t t = (shift == 24 && !s.texelAlpha) ? 255 : (texel >> shift) & 0xFF;
-        src |= div255(t * ((s.factor >> shift) & 0xFF)) << shift;
-    }
+    if (!s.texelAlpha) texel |= 0xFF000000;
+    uint32_t src = modulateTexel(texel, s.colour);
     if (!s.blend) return src;
     uint32_t sa = src >> 24;
     auto weight = [sa](BlendFactor f) -> uint32_t {
@@ -45,7 +42,7 @@ uint32_t genericPixel(const Shading& s, uint32_t texel, uint32_t dst) {
     };
     uint32_t ws = weight(s.src), wd = weight(s.dst), out = 0;
     for (int shift = 0; shift < 32; shift += 8) {
-        uint32_t c = div255(((src >> shift) & 0xFF) * ws + ((dst >> shift) & 0xFF) * wd);
+        uint32_t c = mulNorm((src >> shift) & 0xFF, ws) + mulNorm((dst >> shift) & 0xFF, wd);
         out |= (c > 255 ? 255 : c) << shift;
     }
     return out;
@@ -57,14 +54,14 @@ void genericSpan(const Target& t, int y, int x0, int x1, const Shading& s, float
     uint16_t* depth = t.depth ? t.depth + size_t(y) * t.width : nullptr;
     for (int x = x0; x < x1; ++x) {
         float xf = float(x);
-        float z = rowZ + dzdx * xf;
+        float z = std::fma(dzdx, xf, rowZ);
         if (!(z >= 0.f && z <= 1.f)) continue;
         if (s.depthTest && depth) {
             uint16_t z16 = uint16_t(z * 65535.f + 0.5f);
             if (z16 > depth[x]) continue;
             depth[x] = z16;
         }
-        int tu = wrapTexel(rowU + dudx * xf, s.tw), tv = wrapTexel(rowV + dvdx * xf, s.th);
+        int tu = wrapTexel(std::fma(dudx, xf, rowU), s.tw), tv = wrapTexel(std::fma(dvdx, xf, rowV), s.th);
         colour[x] = genericPixel(s, s.texels[tv * s.tw + tu], colour[x]);
     }
 }
@@ -88,10 +85,12 @@ void drawTriangle(const Target& t, Band b, const Triangle& tri) {
     if (area == 0) return;
     if (area < 0) {
         // The other winding: the first two vertices trade places so the inside is positive.
-        std::swap(v[0], v[1]);
         std::swap(X[0], X[1]);
         std::swap(Y[0], Y[1]);
     }
+    // The planes start from the first vertex of the counter-clockwise order (top-down
+    // pixels), as GL here sets them up; the last bit of each coefficient depends on it.
+    if (area > 0) std::swap(v[0], v[1]);
     int64_t minY = std::min({Y[0], Y[1], Y[2]}), maxY = std::max({Y[0], Y[1], Y[2]});
     int y0 = int(std::max<int64_t>(b.y0, ceilDiv(minY, kOne)));
     int y1 = int(std::min<int64_t>(b.y1, floorDiv(maxY, kOne) + 1));
@@ -140,12 +139,13 @@ void drawTriangle(const Target& t, Band b, const Triangle& tri) {
         }
         if (lo > hi) continue;
         float yf = float(y);
-        float rowU = pu.a0 + pu.dady * yf, rowV = pv.a0 + pv.dady * yf, rowZ = pz.a0 + pz.dady * yf;
+        // Fused multiply-adds, as GL's rasteriser here evaluates its planes (seen by experiment).
+        float rowU = std::fma(pu.dady, yf, pu.a0), rowV = std::fma(pv.dady, yf, pv.a0), rowZ = std::fma(pz.dady, yf, pz.a0);
         int x0 = int(lo), n = int(hi - lo + 1);
         if (standard) {
             size_t at = size_t(y) * t.width + x0;
             k.affine(t.colour + at, t.depth + at, x0, n, tri.s.texels, tri.s.tw, tri.s.th, rowU, pu.dadx, rowV,
-                     pv.dadx, rowZ, pz.dadx, tri.s.factor);
+                     pv.dadx, rowZ, pz.dadx, tri.s.plain ? nullptr : tri.s.colour);
         } else {
             genericSpan(t, y, x0, x0 + n, tri.s, rowU, pu.dadx, rowV, pv.dadx, rowZ, pz.dadx);
         }
@@ -218,7 +218,7 @@ void drawRect(const Target& t, Band b, const Rect& r) {
         int x = x0, tx = firstColumn;
         while (x < x1) {
             int n = std::min(x1 - x, s.tw - tx);
-            k.row(t.colour + at + x, t.depth + at + x, texRow + tx, n, r.z, s.factor);
+            k.row(t.colour + at + x, t.depth + at + x, texRow + tx, n, r.z, s.plain ? nullptr : s.colour);
             x += n;
             tx = 0;
         }

@@ -24,10 +24,11 @@ enum BlendFactor : uint8_t { kBlendZero, kBlendOne, kBlendSrcAlpha, kBlendInvSrc
 struct Shading {
     const uint32_t* texels;  // never null: one white texel stands in for no texture
     int tw, th;
-    uint32_t factor;  // RGBA bytes multiplied into each texel (255 keeps it)
+    float colour[4];  // RGBA 0..1 multiplied into each texel
+    bool plain;       // colour is all 1: texels pass unchanged
     bool depthTest;   // less-or-equal test with writes
     bool blend;
-    bool texelAlpha;  // false: the alpha comes from the factor alone
+    bool texelAlpha;  // false: the alpha comes from the colour alone
     BlendFactor src, dst;
     // The host's pipeline: depth test, source-alpha blend, texel alpha; gets the SIMD spans.
     bool standard() const { return depthTest && blend && texelAlpha && src == kBlendSrcAlpha && dst == kBlendInvSrcAlpha; }

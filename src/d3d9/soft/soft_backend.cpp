@@ -8,6 +8,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <new>
 #include <thread>
@@ -22,10 +23,7 @@ namespace {
 
 const uint32_t kWhite = 0xFFFFFFFF;
 
-uint8_t unit8(float c) {
-    c = c < 0.f ? 0.f : (c > 1.f ? 1.f : c);
-    return uint8_t(c * 255.f + 0.5f);
-}
+float unit(float c) { return c < 0.f ? 0.f : (c > 1.f ? 1.f : c); }
 
 BlendFactor blendFactor(DWORD b) {
     switch (b) {
@@ -115,17 +113,20 @@ Shading SoftBackend::shading(const PipelineState& s) const {
     sh.th = textured ? int(s.texture->height()) : 1;
     // The lit colour: without lights, emissive + scene ambient x material ambient, with the
     // diffuse alpha, clamped; without lighting, opaque white.
-    uint32_t lit = kWhite;
+    float lit[4] = {1.f, 1.f, 1.f, 1.f};
     if (s.lighting) {
         const D3DMATERIAL9& m = s.material;
         float ar = ((s.ambient >> 16) & 0xFF) / 255.f, ag = ((s.ambient >> 8) & 0xFF) / 255.f,
               ab = (s.ambient & 0xFF) / 255.f;
-        lit = uint32_t(unit8(m.Emissive.r + ar * m.Ambient.r)) | uint32_t(unit8(m.Emissive.g + ag * m.Ambient.g)) << 8 |
-              uint32_t(unit8(m.Emissive.b + ab * m.Ambient.b)) << 16 | uint32_t(unit8(m.Diffuse.a)) << 24;
+        lit[0] = unit(m.Emissive.r + ar * m.Ambient.r);
+        lit[1] = unit(m.Emissive.g + ag * m.Ambient.g);
+        lit[2] = unit(m.Emissive.b + ab * m.Ambient.b);
+        lit[3] = unit(m.Diffuse.a);
     }
-    uint32_t rgb = (!textured || s.colorOp == D3DTOP_MODULATE) ? lit & 0xFFFFFF : 0xFFFFFF;
-    uint32_t alpha = (!textured || s.alphaOp != D3DTOP_SELECTARG1) ? lit >> 24 : 0xFF;
-    sh.factor = rgb | alpha << 24;
+    bool rgbLit = !textured || s.colorOp == D3DTOP_MODULATE, alphaLit = !textured || s.alphaOp != D3DTOP_SELECTARG1;
+    for (int c = 0; c < 3; ++c) sh.colour[c] = rgbLit ? lit[c] : 1.f;
+    sh.colour[3] = alphaLit ? lit[3] : 1.f;
+    sh.plain = sh.colour[0] == 1.f && sh.colour[1] == 1.f && sh.colour[2] == 1.f && sh.colour[3] == 1.f;
     sh.texelAlpha = textured && s.alphaOp != D3DTOP_DISABLE;
     sh.depthTest = s.zEnable == D3DZB_TRUE && !depth_.empty();
     sh.blend = s.alphaBlend != FALSE;
@@ -141,7 +142,10 @@ ScreenVertex SoftBackend::fetch(const PipelineState& s, UINT index) const {
     if (s.fvf & D3DFVF_TEX1) std::memcpy(uv, p + ((s.fvf & D3DFVF_NORMAL) ? 24 : 12), sizeof uv);
     const D3DMATRIX& m = mvp_;
     float c[4];
-    for (int j = 0; j < 4; ++j) c[j] = pos[0] * m.m[0][j] + pos[1] * m.m[1][j] + pos[2] * m.m[2][j] + m.m[3][j];
+    // Fused multiply-adds from the translation on, and in the viewport below: GL's vertex
+    // stage here rounds that way, and sub-pixel positions must round alike (seen by experiment).
+    for (int j = 0; j < 4; ++j)
+        c[j] = std::fma(pos[2], m.m[2][j], std::fma(pos[1], m.m[1][j], std::fma(pos[0], m.m[0][j], m.m[3][j])));
     ScreenVertex v;
     // Behind the eye nothing is drawn (no clipping against w is done).
     if (!(c[3] > 0.f)) {
@@ -150,8 +154,8 @@ ScreenVertex SoftBackend::fetch(const PipelineState& s, UINT index) const {
     } else {
         float iw = c[3] == 1.f ? 1.f : 1.f / c[3];
         float hw = float(width_) * 0.5f, hh = float(height_) * 0.5f;
-        v.x = c[0] * iw * hw + hw;
-        v.y = c[1] * iw * -hh + hh;
+        v.x = std::fma(c[0] * iw, hw, hw);
+        v.y = std::fma(c[1] * iw, -hh, hh);
         v.z = c[2] * iw;
     }
     v.u = uv[0];

@@ -1,6 +1,7 @@
 // The portable span kernels and the run-time choice between them and the AVX2 ones.
 #include "spans.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -8,25 +9,26 @@ namespace d3d9soft {
 
 namespace {
 
-void rowBaseline(uint32_t* dst, uint16_t* depth, const uint32_t* src, int n, uint16_t z, uint32_t factor) {
+void rowBaseline(uint32_t* dst, uint16_t* depth, const uint32_t* src, int n, uint16_t z, const float* colour) {
     for (int i = 0; i < n; ++i) {
         if (z > depth[i]) continue;
         depth[i] = z;
-        dst[i] = blendStandard(src[i], factor, dst[i]);
+        dst[i] = blendStandard(colour ? modulateTexel(src[i], colour) : src[i], dst[i]);
     }
 }
 
 void affineBaseline(uint32_t* dst, uint16_t* depth, int x, int n, const uint32_t* texels, int tw, int th,
-                    float rowU, float dudx, float rowV, float dvdx, float rowZ, float dzdx, uint32_t factor) {
+                    float rowU, float dudx, float rowV, float dvdx, float rowZ, float dzdx, const float* colour) {
     for (int i = 0; i < n; ++i) {
         float xf = float(x + i);
-        float z = rowZ + dzdx * xf;
+        float z = std::fma(dzdx, xf, rowZ);
         if (!(z >= 0.f && z <= 1.f)) continue;
         uint16_t z16 = uint16_t(z * 65535.f + 0.5f);
         if (z16 > depth[i]) continue;
         depth[i] = z16;
-        int tu = wrapTexel(rowU + dudx * xf, tw), tv = wrapTexel(rowV + dvdx * xf, th);
-        dst[i] = blendStandard(texels[tv * tw + tu], factor, dst[i]);
+        int tu = wrapTexel(std::fma(dudx, xf, rowU), tw), tv = wrapTexel(std::fma(dvdx, xf, rowV), th);
+        uint32_t t = texels[tv * tw + tu];
+        dst[i] = blendStandard(colour ? modulateTexel(t, colour) : t, dst[i]);
     }
 }
 
@@ -38,7 +40,8 @@ const SpanKernels& spanKernels() {
     static const SpanKernels chosen = [] {
         const char* forced = std::getenv("GAMEHOST_SIMD");
         bool baseline = forced && std::strcmp(forced, "baseline") == 0;
-        return !baseline && __builtin_cpu_supports("avx2") ? avx2Kernels() : baselineKernels();
+        bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+        return !baseline && avx2 ? avx2Kernels() : baselineKernels();
     }();
     return chosen;
 }

@@ -10,20 +10,33 @@ namespace d3d9soft {
 // must never be what the portable code calls.
 namespace {
 
-// x / 255 rounded to nearest, exact for every x up to 255 * 255 + 255.
-inline uint32_t div255(uint32_t x) {
-    x += 128;
-    return (x + (x >> 8)) >> 8;
+// a x b / 255 as GL's blender here rounds it (not always to nearest; seen by experiment).
+inline uint32_t mulNorm(uint32_t a, uint32_t b) {
+    uint32_t x = a * b;
+    return (x + (x >> 8) + 128) >> 8;
 }
 
-// The standard pixel: texel x factor, source-alpha blended over dst (every channel, alpha too).
-inline uint32_t blendStandard(uint32_t texel, uint32_t factor, uint32_t dst) {
-    uint32_t a = div255((texel >> 24) * (factor >> 24));
-    uint32_t out = 0;
+// A texel channel times a colour component: in floats, rounded to nearest even, as GL's
+// fragment stage here computes it.
+inline uint32_t modulate(uint32_t t, float c) {
+    float x = float(t) * (1.f / 255.f);
+    x = x * c;
+    x = x * 255.f;
+    long r = __builtin_lrintf(x);
+    return r < 0 ? 0 : (r > 255 ? 255 : uint32_t(r));
+}
+
+inline uint32_t modulateTexel(uint32_t texel, const float* colour) {
+    return modulate(texel & 0xFF, colour[0]) | modulate((texel >> 8) & 0xFF, colour[1]) << 8 |
+           modulate((texel >> 16) & 0xFF, colour[2]) << 16 | modulate(texel >> 24, colour[3]) << 24;
+}
+
+// The standard pixel: a modulated texel, source-alpha blended over dst (every channel).
+inline uint32_t blendStandard(uint32_t src, uint32_t dst) {
+    uint32_t a = src >> 24, out = 0;
     for (int shift = 0; shift < 32; shift += 8) {
-        uint32_t s = shift == 24 ? a : div255(((texel >> shift) & 0xFF) * ((factor >> shift) & 0xFF));
-        uint32_t d = (dst >> shift) & 0xFF;
-        out |= div255(s * a + d * (255 - a)) << shift;
+        uint32_t c = mulNorm((src >> shift) & 0xFF, a) + mulNorm((dst >> shift) & 0xFF, 255 - a);
+        out |= (c > 255 ? 255 : c) << shift;
     }
     return out;
 }
@@ -46,12 +59,12 @@ inline int wrapTexel(float u, int size) {
 }  // namespace
 
 struct SpanKernels {
-    // n pixels at one depth whose texels lie side by side in src.
-    void (*row)(uint32_t* dst, uint16_t* depth, const uint32_t* src, int n, uint16_t z, uint32_t factor);
+    // n pixels at one depth whose texels lie side by side in src; colour is null when plain.
+    void (*row)(uint32_t* dst, uint16_t* depth, const uint32_t* src, int n, uint16_t z, const float* colour);
     // Pixels [x, x + n) of a triangle row: u, v (0..1 over the texture) and depth z are
     // rowU + dudx * x and so on, evaluated per pixel; depth outside 0..1 is clipped away.
     void (*affine)(uint32_t* dst, uint16_t* depth, int x, int n, const uint32_t* texels, int tw, int th, float rowU,
-                   float dudx, float rowV, float dvdx, float rowZ, float dzdx, uint32_t factor);
+                   float dudx, float rowV, float dvdx, float rowZ, float dzdx, const float* colour);
 };
 
 SpanKernels baselineKernels();

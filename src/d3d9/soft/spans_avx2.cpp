@@ -1,4 +1,4 @@
-// The span kernels eight pixels at a time with AVX2 (this file alone is compiled with -mavx2).
+// The span kernels eight pixels at a time with AVX2 and FMA (this file alone is compiled for them).
 #include "spans.h"
 
 #include <immintrin.h>
@@ -7,42 +7,57 @@ namespace d3d9soft {
 
 namespace {
 
-// div255(a * b) on sixteen 16-bit lanes.
-inline __m256i mulDiv255(__m256i a, __m256i b) {
-    __m256i x = _mm256_add_epi16(_mm256_mullo_epi16(a, b), _mm256_set1_epi16(128));
-    return _mm256_srli_epi16(_mm256_add_epi16(x, _mm256_srli_epi16(x, 8)), 8);
+// mulNorm on sixteen 16-bit lanes.
+inline __m256i mulNorm16(__m256i a, __m256i b) {
+    __m256i x = _mm256_mullo_epi16(a, b);
+    return _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(x, _mm256_srli_epi16(x, 8)), _mm256_set1_epi16(128)), 8);
 }
 
-// Two pixels per lane half as 16-bit channels: texel x factor, blended over dst.
-inline __m256i blendHalf(__m256i t, __m256i d, __m256i factor) {
+// Two pixels per lane half as 16-bit channels: source-alpha blend of s over d.
+inline __m256i blendHalf(__m256i s, __m256i d) {
     const __m256i alphaWords = _mm256_setr_epi8(6, 7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15, 6, 7, 6, 7, 6,
                                                 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15);
-    __m256i s = mulDiv255(t, factor);
     __m256i a = _mm256_shuffle_epi8(s, alphaWords);
     __m256i ia = _mm256_sub_epi16(_mm256_set1_epi16(255), a);
-    __m256i x = _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(s, a), _mm256_mullo_epi16(d, ia)),
-                                 _mm256_set1_epi16(128));
-    return _mm256_srli_epi16(_mm256_add_epi16(x, _mm256_srli_epi16(x, 8)), 8);
+    return _mm256_add_epi16(mulNorm16(s, a), mulNorm16(d, ia));
 }
 
-// Eight texels blended over eight destination pixels where pass32 is set.
-inline void blend8(uint32_t* dst, __m256i texels, __m256i pass32, __m256i factor) {
+// Eight modulated texels blended over eight destination pixels where pass32 is set.
+inline void blend8(uint32_t* dst, __m256i src, __m256i pass32) {
     __m256i zero = _mm256_setzero_si256();
     __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst));
-    __m256i lo = blendHalf(_mm256_unpacklo_epi8(texels, zero), _mm256_unpacklo_epi8(d, zero), factor);
-    __m256i hi = blendHalf(_mm256_unpackhi_epi8(texels, zero), _mm256_unpackhi_epi8(d, zero), factor);
+    __m256i lo = blendHalf(_mm256_unpacklo_epi8(src, zero), _mm256_unpacklo_epi8(d, zero));
+    __m256i hi = blendHalf(_mm256_unpackhi_epi8(src, zero), _mm256_unpackhi_epi8(d, zero));
+    // Packing saturates sums above 255, as the scalar form clamps them.
     __m256i out = _mm256_blendv_epi8(d, _mm256_packus_epi16(lo, hi), pass32);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), out);
 }
 
-__m256i factorWords(uint32_t factor) {
-    uint64_t f = uint64_t(factor & 0xFF) | uint64_t((factor >> 8) & 0xFF) << 16 |
-                 uint64_t((factor >> 16) & 0xFF) << 32 | uint64_t(factor >> 24) << 48;
-    return _mm256_set1_epi64x(static_cast<long long>(f));
+// Eight texels times the colour, channel by channel as modulate() does it.
+inline __m256i modulate8(__m256i t, const __m256* colour) {
+    const __m256 inv = _mm256_set1_ps(1.f / 255.f), k255 = _mm256_set1_ps(255.f);
+    const __m256i byte = _mm256_set1_epi32(0xFF), zero = _mm256_setzero_si256();
+    __m256i out = zero;
+    for (int c = 0; c < 4; ++c) {
+        __m256i v = _mm256_and_si256(_mm256_srli_epi32(t, 8 * c), byte);
+        __m256 f = _mm256_mul_ps(_mm256_mul_ps(_mm256_mul_ps(_mm256_cvtepi32_ps(v), inv), colour[c]), k255);
+        __m256i r = _mm256_min_epi32(_mm256_max_epi32(_mm256_cvtps_epi32(f), zero), byte);
+        out = _mm256_or_si256(out, _mm256_slli_epi32(r, 8 * c));
+    }
+    return out;
 }
 
-void rowAvx2(uint32_t* dst, uint16_t* depth, const uint32_t* src, int n, uint16_t z, uint32_t factor) {
-    __m256i f = factorWords(factor);
+struct Colour {
+    explicit Colour(const float* c) : plain(c == nullptr) {
+        for (int i = 0; i < 4; ++i) v[i] = _mm256_set1_ps(c ? c[i] : 1.f);
+    }
+    __m256i apply(__m256i t) const { return plain ? t : modulate8(t, v); }
+    bool plain;
+    __m256 v[4];
+};
+
+void rowAvx2(uint32_t* dst, uint16_t* depth, const uint32_t* src, int n, uint16_t z, const float* colour) {
+    Colour col(colour);
     __m128i zv = _mm_set1_epi16(static_cast<short>(z));
     int i = 0;
     for (; i + 8 <= n; i += 8) {
@@ -51,12 +66,12 @@ void rowAvx2(uint32_t* dst, uint16_t* depth, const uint32_t* src, int n, uint16_
         if (_mm_movemask_epi8(pass16) == 0) continue;
         _mm_storeu_si128(reinterpret_cast<__m128i*>(depth + i), _mm_blendv_epi8(zb, zv, pass16));
         __m256i t = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
-        blend8(dst + i, t, _mm256_cvtepi16_epi32(pass16), f);
+        blend8(dst + i, col.apply(t), _mm256_cvtepi16_epi32(pass16));
     }
     for (; i < n; ++i) {
         if (z > depth[i]) continue;
         depth[i] = z;
-        dst[i] = blendStandard(src[i], factor, dst[i]);
+        dst[i] = blendStandard(colour ? modulateTexel(src[i], colour) : src[i], dst[i]);
     }
 }
 
@@ -74,13 +89,13 @@ inline __m256i wrap8(__m256 u, int size) {
 }
 
 void affineAvx2(uint32_t* dst, uint16_t* depth, int x, int n, const uint32_t* texels, int tw, int th, float rowU,
-                float dudx, float rowV, float dvdx, float rowZ, float dzdx, uint32_t factor) {
-    __m256i f = factorWords(factor);
+                float dudx, float rowV, float dvdx, float rowZ, float dzdx, const float* colour) {
+    Colour col(colour);
     const __m256i steps = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     int i = 0;
     for (; i + 8 <= n; i += 8) {
         __m256 xf = _mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_set1_epi32(x + i), steps));
-        __m256 z = _mm256_add_ps(_mm256_set1_ps(rowZ), _mm256_mul_ps(_mm256_set1_ps(dzdx), xf));
+        __m256 z = _mm256_fmadd_ps(_mm256_set1_ps(dzdx), xf, _mm256_set1_ps(rowZ));
         __m256 inside = _mm256_and_ps(_mm256_cmp_ps(z, _mm256_setzero_ps(), _CMP_GE_OQ),
                                       _mm256_cmp_ps(z, _mm256_set1_ps(1.f), _CMP_LE_OQ));
         __m256i z32 = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(z, _mm256_set1_ps(65535.f)), _mm256_set1_ps(0.5f)));
@@ -91,22 +106,23 @@ void affineAvx2(uint32_t* dst, uint16_t* depth, int x, int n, const uint32_t* te
         __m256i nz = _mm256_blendv_epi8(zb, z32, pass);
         __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(nz, nz), 0x08);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(depth + i), _mm256_castsi256_si128(packed));
-        __m256 u = _mm256_add_ps(_mm256_set1_ps(rowU), _mm256_mul_ps(_mm256_set1_ps(dudx), xf));
-        __m256 v = _mm256_add_ps(_mm256_set1_ps(rowV), _mm256_mul_ps(_mm256_set1_ps(dvdx), xf));
+        __m256 u = _mm256_fmadd_ps(_mm256_set1_ps(dudx), xf, _mm256_set1_ps(rowU));
+        __m256 v = _mm256_fmadd_ps(_mm256_set1_ps(dvdx), xf, _mm256_set1_ps(rowV));
         __m256i index = _mm256_add_epi32(_mm256_mullo_epi32(wrap8(v, th), _mm256_set1_epi32(tw)), wrap8(u, tw));
         __m256i t = _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), reinterpret_cast<const int*>(texels), index,
                                                 pass, 4);
-        blend8(dst + i, t, pass, f);
+        blend8(dst + i, col.apply(t), pass);
     }
     for (; i < n; ++i) {
         float xf = float(x + i);
-        float z = rowZ + dzdx * xf;
+        float z = __builtin_fmaf(dzdx, xf, rowZ);
         if (!(z >= 0.f && z <= 1.f)) continue;
         uint16_t z16 = uint16_t(z * 65535.f + 0.5f);
         if (z16 > depth[i]) continue;
         depth[i] = z16;
-        int tu = wrapTexel(rowU + dudx * xf, tw), tv = wrapTexel(rowV + dvdx * xf, th);
-        dst[i] = blendStandard(texels[tv * tw + tu], factor, dst[i]);
+        int tu = wrapTexel(__builtin_fmaf(dudx, xf, rowU), tw), tv = wrapTexel(__builtin_fmaf(dvdx, xf, rowV), th);
+        uint32_t t = texels[tv * tw + tu];
+        dst[i] = blendStandard(colour ? modulateTexel(t, colour) : t, dst[i]);
     }
 }
 
