@@ -36,10 +36,12 @@ HWND openWindow(int width, int height, int bitsPerPixel) {
     HWND window = SDL_SetVideoMode(width, height, bitsPerPixel, SDL_OPENGL);
     if (window) syncWithServer();
     bool usable = window && !xErrorSeen && glGetString(GL_VERSION) != nullptr;
-    if (!usable && window) {
-        // Leaves GL mode while errors from tearing the failed context down are still caught.
-        window = SDL_SetVideoMode(width, height, bitsPerPixel, 0);
+    if (!usable) {
+        // A refused context leaves SDL's X11 state half made (its next shared-memory update
+        // crashes), so video starts afresh, while errors from the teardown are still caught.
         if (window) syncWithServer();
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        SDL_InitSubSystem(SDL_INIT_VIDEO);
         window = nullptr;
     }
     XSetErrorHandler(previous);
