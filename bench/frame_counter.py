@@ -35,9 +35,9 @@ def marks(lines):
     return out
 
 
-def measure(display, script, seconds, files=None):
+def measure(display, script, seconds, files=None, env=None):
     """(best single second, mean frames/s, steps/s) of COUNTER + script over whole seconds."""
-    game = harness.Game(COUNTER + script, files=files, display=display)
+    game = harness.Game(COUNTER + script, files=files, display=display, env=env)
     try:
         game.wait_for(lambda lines: len(marks(lines)) >= seconds + 1, timeout=seconds + 30)
     finally:
