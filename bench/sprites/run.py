@@ -102,7 +102,7 @@ def love_fps(display, images, turned):
             if not line:
                 break
             lines.append(line)
-        proc.terminate()
+        proc.kill()
         proc.wait(10)
         m = frame_counter.marks(lines)
         if len(m) < 2:
@@ -114,7 +114,7 @@ def love_fps(display, images, turned):
 
 def main():
     build = sys.argv[1] if len(sys.argv) > 1 else os.path.join(TOP, "build")
-    harness.GAMEHOST = os.path.join(build, "gamehost")
+    harness.GAMEHOST = os.path.abspath(os.path.join(build, "gamehost"))
     love = shutil.which("love")
     with harness.Display() as display:
         for images, turned in SCENES:

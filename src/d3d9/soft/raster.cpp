@@ -227,10 +227,17 @@ void drawRect(const Target& t, Band b, const Rect& r) {
 
 void fill(const Target& t, Band b, const Fill& f) {
     int y0 = std::max(f.y0, b.y0), y1 = std::min(f.y1, b.y1);
+    const SpanKernels& k = spanKernels();
+    int n = f.x1 - f.x0;
+    // A clear of whole rows is one run over the band.
+    if (f.x0 == 0 && n == t.width) {
+        n *= y1 - y0;
+        y1 = y0 + (n > 0 ? 1 : 0);
+    }
     for (int y = y0; y < y1; ++y) {
-        size_t at = size_t(y) * t.width;
-        if (f.colourToo) std::fill(t.colour + at + f.x0, t.colour + at + f.x1, f.colour);
-        if (f.depthToo && t.depth) std::fill(t.depth + at + f.x0, t.depth + at + f.x1, f.z);
+        size_t at = size_t(y) * t.width + f.x0;
+        if (f.colourToo) k.fill32(t.colour + at, n, f.colour);
+        if (f.depthToo && t.depth) k.fill16(t.depth + at, n, f.z);
     }
 }
 

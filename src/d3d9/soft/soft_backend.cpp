@@ -3,6 +3,7 @@
 
 #include "matrix.h"
 #include "resources.h"
+#include "spans.h"
 #include "workers.h"
 
 #include <SDL.h>
@@ -230,7 +231,10 @@ void SoftBackend::bandDone(Band band) {
     for (int y = band.y0; y < rows; ++y) {
         const uint32_t* src = colour_.data() + size_t(y) * width_;
         BYTE* dst = static_cast<BYTE*>(s->pixels) + size_t(y) * s->pitch;
-        if (f->BytesPerPixel == 4) {
+        if (f->BytesPerPixel == 4 && f->Rshift == 16 && f->Gshift == 8 && f->Bshift == 0) {
+            // The usual X11 surface.
+            spanKernels().toXrgb(reinterpret_cast<uint32_t*>(dst), src, cols);
+        } else if (f->BytesPerPixel == 4) {
             uint32_t* out = reinterpret_cast<uint32_t*>(dst);
             int rs = f->Rshift, gs = f->Gshift, bs = f->Bshift;
             for (int x = 0; x < cols; ++x) {

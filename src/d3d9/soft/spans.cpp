@@ -32,9 +32,26 @@ void affineBaseline(uint32_t* dst, uint16_t* depth, int x, int n, const uint32_t
     }
 }
 
+void toXrgbBaseline(uint32_t* dst, const uint32_t* src, int n) {
+    for (int i = 0; i < n; ++i) {
+        uint32_t p = src[i];
+        dst[i] = (p & 0xFF00FF00) | (p & 0xFF) << 16 | ((p >> 16) & 0xFF);
+    }
+}
+
+void fill32Baseline(uint32_t* dst, int n, uint32_t value) {
+    for (int i = 0; i < n; ++i) dst[i] = value;
+}
+
+void fill16Baseline(uint16_t* dst, int n, uint16_t value) {
+    for (int i = 0; i < n; ++i) dst[i] = value;
+}
+
 }  // namespace
 
-SpanKernels baselineKernels() { return {rowBaseline, affineBaseline}; }
+SpanKernels baselineKernels() {
+    return {rowBaseline, affineBaseline, toXrgbBaseline, fill32Baseline, fill16Baseline};
+}
 
 const SpanKernels& spanKernels() {
     static const SpanKernels chosen = [] {

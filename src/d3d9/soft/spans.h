@@ -65,6 +65,11 @@ struct SpanKernels {
     // rowU + dudx * x and so on, evaluated per pixel; depth outside 0..1 is clipped away.
     void (*affine)(uint32_t* dst, uint16_t* depth, int x, int n, const uint32_t* texels, int tw, int th, float rowU,
                    float dudx, float rowV, float dvdx, float rowZ, float dzdx, const float* colour);
+    // RGBA bytes to the X8R8G8B8 words of a 32-bit window surface.
+    void (*toXrgb)(uint32_t* dst, const uint32_t* src, int n);
+    // Clears: n colour words, n depth values.
+    void (*fill32)(uint32_t* dst, int n, uint32_t value);
+    void (*fill16)(uint16_t* dst, int n, uint16_t value);
 };
 
 SpanKernels baselineKernels();

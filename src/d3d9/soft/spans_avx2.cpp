@@ -126,8 +126,36 @@ void affineAvx2(uint32_t* dst, uint16_t* depth, int x, int n, const uint32_t* te
     }
 }
 
+void toXrgbAvx2(uint32_t* dst, const uint32_t* src, int n) {
+    const __m256i swap = _mm256_setr_epi8(2, 1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15, 2, 1, 0, 3, 6, 5, 4, 7,
+                                          10, 9, 8, 11, 14, 13, 12, 15);
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm256_shuffle_epi8(p, swap));
+    }
+    for (; i < n; ++i) {
+        uint32_t p = src[i];
+        dst[i] = (p & 0xFF00FF00) | (p & 0xFF) << 16 | ((p >> 16) & 0xFF);
+    }
+}
+
+void fill32Avx2(uint32_t* dst, int n, uint32_t value) {
+    __m256i v = _mm256_set1_epi32(static_cast<int>(value));
+    int i = 0;
+    for (; i + 8 <= n; i += 8) _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), v);
+    for (; i < n; ++i) dst[i] = value;
+}
+
+void fill16Avx2(uint16_t* dst, int n, uint16_t value) {
+    __m256i v = _mm256_set1_epi16(static_cast<short>(value));
+    int i = 0;
+    for (; i + 16 <= n; i += 16) _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), v);
+    for (; i < n; ++i) dst[i] = value;
+}
+
 }  // namespace
 
-SpanKernels avx2Kernels() { return {rowAvx2, affineAvx2}; }
+SpanKernels avx2Kernels() { return {rowAvx2, affineAvx2, toXrgbAvx2, fill32Avx2, fill16Avx2}; }
 
 }  // namespace d3d9soft
