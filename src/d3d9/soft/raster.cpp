@@ -181,8 +181,10 @@ bool quadAsRect(const ScreenVertex v[4], const Shading& s, Rect* out) {
     if (!(xr > xl && yb > yt) || !(std::fabs(xl) < kMaxCoordinate && std::fabs(xr) < kMaxCoordinate &&
                                    std::fabs(yt) < kMaxCoordinate && std::fabs(yb) < kMaxCoordinate))
         return false;
-    // One texel per pixel, running the same way as the screen.
-    if ((v[r].u - v[l].u) * float(s.tw) != xr - xl || (v[bottom].v - v[top].v) * float(s.th) != yb - yt) return false;
+    // One texel per pixel, running the same way as the screen; positions carry rounding from
+    // the transform, so "one" allows a drift of 1/256 texel across the whole quad.
+    double su = double(v[r].u - v[l].u) * s.tw, sv = double(v[bottom].v - v[top].v) * s.th;
+    if (std::fabs(su - (xr - xl)) > 1.0 / 256 || std::fabs(sv - (yb - yt)) > 1.0 / 256) return false;
     int64_t XL = snap(xl), XR = snap(xr), YT = snap(yt), YB = snap(yb);
     out->x0 = int(ceilDiv(XL, kOne));
     out->x1 = int(ceilDiv(XR, kOne));
@@ -191,10 +193,10 @@ bool quadAsRect(const ScreenVertex v[4], const Shading& s, Rect* out) {
     if (out->x0 >= out->x1 || out->y0 >= out->y1) return false;
     // The texel under the first pixel centre, in texel units; near a texel border the
     // interpolation's rounding decides, so those go the triangle way.
-    double tu = double(v[l].u) * s.tw + (out->x0 + 0.5 - xl);
-    double tv = double(v[top].v) * s.th + (out->y0 + 0.5 - yt);
+    double tu = double(v[l].u) * s.tw + (out->x0 + 0.5 - xl) * su / (xr - xl);
+    double tv = double(v[top].v) * s.th + (out->y0 + 0.5 - yt) * sv / (yb - yt);
     double fu = tu - std::floor(tu), fv = tv - std::floor(tv);
-    if (fu < 1.0 / 64 || fu > 63.0 / 64 || fv < 1.0 / 64 || fv > 63.0 / 64) return false;
+    if (fu < 1.0 / 32 || fu > 31.0 / 32 || fv < 1.0 / 32 || fv > 31.0 / 32) return false;
     out->tx = int(int64_t(std::floor(tu)) % s.tw);
     out->ty = int(int64_t(std::floor(tv)) % s.th);
     if (out->tx < 0) out->tx += s.tw;
