@@ -2,7 +2,6 @@
 #include "script_host.h"
 
 #include <cstdio>
-#include <string>
 
 extern "C" {
 #include "lauxlib.h"
@@ -14,16 +13,14 @@ extern "C" {
 namespace {
 
 // One report is one line: multi-line messages (a binding's list of candidates) are joined.
-std::string oneLine(const char* message) {
-    std::string line;
+// Written as it is read, without allocating, so that reporting a lack of memory cannot fail.
+void writeOneLine(const char* message) {
     for (const char* c = message; *c; ++c) {
-        if (*c != '\n') {
-            line += *c;
-        } else if (c[1]) {
-            line += (!line.empty() && line.back() == ':') ? " " : "; ";
-        }
+        if (*c != '\n')
+            std::putchar(*c);
+        else if (c[1])
+            std::fputs((c > message && c[-1] == ':') ? " " : "; ", stdout);
     }
-    return line;
 }
 
 // Message handler: errors raised by a bound function carry no position, since the raiser is
@@ -76,16 +73,18 @@ int callScript(int nargs) {
 void reportScriptError(int status) {
     if (status == 0)
         return;
-    const char* format = nullptr;
+    const char* prefix = nullptr;
     switch (status) {
-    case LUA_ERRRUN: format = "LUA runtime error: %s\n"; break;
-    case LUA_ERRSYNTAX: format = "LUA syntax error: %s\n"; break;
-    case LUA_ERRMEM: format = "LUA memory error: %s\n"; break;
+    case LUA_ERRRUN: prefix = "LUA runtime error: "; break;
+    case LUA_ERRSYNTAX: prefix = "LUA syntax error: "; break;
+    case LUA_ERRMEM: prefix = "LUA memory error: "; break;
     default: break;  // an unreadable file or a failing handler: nothing to say
     }
-    if (format) {
+    if (prefix) {
         const char* message = lua_tostring(hostState.script, -1);
-        std::printf(format, message ? oneLine(message).c_str() : "(error object is not a string)");
+        std::fputs(prefix, stdout);
+        writeOneLine(message ? message : "(error object is not a string)");
+        std::putchar('\n');
     }
     lua_settop(hostState.script, -2);
 }
