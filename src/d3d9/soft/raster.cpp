@@ -26,6 +26,18 @@ int64_t floorDiv(int64_t a, int64_t b) {
 
 int64_t ceilDiv(int64_t a, int64_t b) { return -floorDiv(-a, b); }
 
+// floorDiv for b > 0, through doubles where a and b are exact in them: a 64-bit division per
+// edge and row would cost more than the row's pixels.
+inline int64_t floorDivFast(int64_t a, int64_t b) {
+    const int64_t exact = int64_t(1) << 52;
+    if (a <= -exact || a >= exact || b >= exact) return floorDiv(a, b);
+    int64_t q = int64_t(double(a) / double(b));
+    // Truncation and rounding leave the quotient a step or two off; integers settle it.
+    while (q * b > a) --q;
+    while ((q + 1) * b <= a) ++q;
+    return q;
+}
+
 // The portable form of every pipeline the device can be put in.
 uint32_t genericPixel(const Shading& s, uint32_t texel, uint32_t dst) {
     if (!s.texelAlpha) texel |= 0xFF000000;
@@ -132,9 +144,9 @@ void drawTriangle(const Target& t, Band b, const Triangle& tri) {
             if (dy[e] == 0) {
                 if (c < bias[e]) hi = -1;
             } else if (dy[e] > 0) {
-                hi = std::min(hi, floorDiv(c - bias[e], dy[e] * kOne));
+                hi = std::min(hi, floorDivFast(c - bias[e], dy[e] * kOne));
             } else {
-                lo = std::max(lo, ceilDiv(bias[e] - c, -dy[e] * kOne));
+                lo = std::max(lo, -floorDivFast(c - bias[e], -dy[e] * kOne));
             }
         }
         if (lo > hi) continue;

@@ -97,42 +97,46 @@ inline __m256i wrap8(__m256 u, int size) {
     return _mm256_max_epi32(_mm256_min_epi32(i, _mm256_set1_epi32(size - 1)), _mm256_setzero_si256());
 }
 
+// Eight pixels of a triangle row from x on; lanes outside live are left alone.
+inline void affine8(uint32_t* dst, uint16_t* depth, int x, __m256i live, const uint32_t* texels, int tw, int th,
+                    float rowU, float dudx, float rowV, float dvdx, float rowZ, float dzdx, const Colour& col) {
+    const __m256i steps = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    __m256 xf = _mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_set1_epi32(x), steps));
+    __m256 z = _mm256_fmadd_ps(_mm256_set1_ps(dzdx), xf, _mm256_set1_ps(rowZ));
+    __m256 inside = _mm256_and_ps(_mm256_cmp_ps(z, _mm256_setzero_ps(), _CMP_GE_OQ),
+                                  _mm256_cmp_ps(z, _mm256_set1_ps(1.f), _CMP_LE_OQ));
+    __m256i z32 = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(z, _mm256_set1_ps(65535.f)), _mm256_set1_ps(0.5f)));
+    __m128i zb16 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(depth));
+    __m256i zb = _mm256_cvtepu16_epi32(zb16);
+    __m256i pass = _mm256_and_si256(_mm256_andnot_si256(_mm256_cmpgt_epi32(z32, zb), _mm256_castps_si256(inside)), live);
+    if (_mm256_testz_si256(pass, pass)) return;
+    __m256i nz = _mm256_blendv_epi8(zb, z32, pass);
+    __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(nz, nz), 0x08);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(depth), _mm256_castsi256_si128(packed));
+    __m256 u = _mm256_fmadd_ps(_mm256_set1_ps(dudx), xf, _mm256_set1_ps(rowU));
+    __m256 v = _mm256_fmadd_ps(_mm256_set1_ps(dvdx), xf, _mm256_set1_ps(rowV));
+    __m256i index = _mm256_add_epi32(_mm256_mullo_epi32(wrap8(v, th), _mm256_set1_epi32(tw)), wrap8(u, tw));
+    __m256i t = _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), reinterpret_cast<const int*>(texels), index,
+                                            pass, 4);
+    blend8(dst, col.apply(t), pass);
+}
+
 void affineAvx2(uint32_t* dst, uint16_t* depth, int x, int n, const uint32_t* texels, int tw, int th, float rowU,
                 float dudx, float rowV, float dvdx, float rowZ, float dzdx, const float* colour) {
     Colour col(colour);
-    const __m256i steps = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256i all = _mm256_set1_epi32(-1);
     int i = 0;
-    for (; i + 8 <= n; i += 8) {
-        __m256 xf = _mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_set1_epi32(x + i), steps));
-        __m256 z = _mm256_fmadd_ps(_mm256_set1_ps(dzdx), xf, _mm256_set1_ps(rowZ));
-        __m256 inside = _mm256_and_ps(_mm256_cmp_ps(z, _mm256_setzero_ps(), _CMP_GE_OQ),
-                                      _mm256_cmp_ps(z, _mm256_set1_ps(1.f), _CMP_LE_OQ));
-        __m256i z32 = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(z, _mm256_set1_ps(65535.f)), _mm256_set1_ps(0.5f)));
-        __m128i zb16 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(depth + i));
-        __m256i zb = _mm256_cvtepu16_epi32(zb16);
-        __m256i pass = _mm256_andnot_si256(_mm256_cmpgt_epi32(z32, zb), _mm256_castps_si256(inside));
-        if (_mm256_testz_si256(pass, pass)) continue;
-        __m256i nz = _mm256_blendv_epi8(zb, z32, pass);
-        __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(nz, nz), 0x08);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(depth + i), _mm256_castsi256_si128(packed));
-        __m256 u = _mm256_fmadd_ps(_mm256_set1_ps(dudx), xf, _mm256_set1_ps(rowU));
-        __m256 v = _mm256_fmadd_ps(_mm256_set1_ps(dvdx), xf, _mm256_set1_ps(rowV));
-        __m256i index = _mm256_add_epi32(_mm256_mullo_epi32(wrap8(v, th), _mm256_set1_epi32(tw)), wrap8(u, tw));
-        __m256i t = _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), reinterpret_cast<const int*>(texels), index,
-                                                pass, 4);
-        blend8(dst + i, col.apply(t), pass);
-    }
-    for (; i < n; ++i) {
-        float xf = float(x + i);
-        float z = __builtin_fmaf(dzdx, xf, rowZ);
-        if (!(z >= 0.f && z <= 1.f)) continue;
-        uint16_t z16 = uint16_t(z * 65535.f + 0.5f);
-        if (z16 > depth[i]) continue;
-        depth[i] = z16;
-        int tu = wrapTexel(__builtin_fmaf(dudx, xf, rowU), tw), tv = wrapTexel(__builtin_fmaf(dvdx, xf, rowV), th);
-        uint32_t t = texels[tv * tw + tu];
-        dst[i] = blendStandard(colour ? modulateTexel(t, colour) : t, dst[i]);
-    }
+    for (; i + 8 <= n; i += 8)
+        affine8(dst + i, depth + i, x + i, all, texels, tw, th, rowU, dudx, rowV, dvdx, rowZ, dzdx, col);
+    if (i == n) return;
+    // The last few pixels go through copies, so nothing past the span is read or written.
+    uint32_t c[8] = {};
+    uint16_t d[8] = {};
+    int left = n - i;
+    for (int k = 0; k < left; ++k) c[k] = dst[i + k], d[k] = depth[i + k];
+    __m256i live = _mm256_cmpgt_epi32(_mm256_set1_epi32(left), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+    affine8(c, d, x + i, live, texels, tw, th, rowU, dudx, rowV, dvdx, rowZ, dzdx, col);
+    for (int k = 0; k < left; ++k) dst[i + k] = c[k], depth[i + k] = d[k];
 }
 
 void toXrgbAvx2(uint32_t* dst, const uint32_t* src, int n) {
