@@ -54,9 +54,9 @@ Engine::~Engine() {
 }
 
 void Engine::openWindow() {
-    // Without an explicit choice SDL 1.2 falls back to text-mode drivers that write
-    // escape codes to standard output; the device draws into an X11 window.
-    setenv("SDL_VIDEODRIVER", "x11", 0);
+    // The device draws into an X11 window, so whatever the user chose, x11 it is: the other
+    // drivers fail later, and the text-mode ones write escape codes to standard output first.
+    setenv("SDL_VIDEODRIVER", "x11", 1);
     if (SDL_Init(SDL_INIT_VIDEO) < 0)
         throw static_cast<const char*>(SDL_GetError());
     const SDL_VideoInfo* info = SDL_GetVideoInfo();

@@ -4,10 +4,12 @@
 #include <ctime>
 
 #include "engine.h"
+#include "process_guard.h"
 #include "script_host.h"
 #include "setup_script.h"
 
 int main(int, char**) {
+    guardProcess();
     // Every line must reach a pipe or a file at once, not when the buffer fills.
     std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
     std::srand(static_cast<unsigned>(std::time(nullptr)));
@@ -15,6 +17,7 @@ int main(int, char**) {
     Engine* engine = nullptr;
     try {
         engine = new Engine;
+        guardDisplay();
         setupScript();
         engine->run();
     } catch (const char* text) {
@@ -22,6 +25,7 @@ int main(int, char**) {
     } catch (char* text) {
         std::printf("ERROR %s\n", text);
     }
+    unguardDisplay();
     // Images die with the interpreter, while the device they were drawn on still exists.
     closeScriptState();
     delete engine;

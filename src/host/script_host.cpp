@@ -9,6 +9,7 @@ extern "C" {
 #include <luabind/make_function.hpp>
 
 #include "host_state.h"
+#include "process_guard.h"
 
 namespace {
 
@@ -65,7 +66,7 @@ int callScript(int nargs) {
     int base = lua_gettop(L) - nargs;
     lua_rawgeti(L, LUA_REGISTRYINDEX, hostState.messageHandler);
     lua_insert(L, base);
-    int status = lua_pcall(L, nargs, 0, base);
+    int status = guardedScriptCall(L, nargs, base);
     lua_remove(L, base);
     return status;
 }
