@@ -179,6 +179,28 @@ class Game:
     def mouse(self, action, button):
         self.display.run("xdotool", action, str(button))
 
+    def close_window(self):
+        """Sends WM_DELETE_WINDOW, as a window manager does when the user closes the window."""
+        import ctypes
+        x = ctypes.CDLL("libX11.so.6")
+        x.XOpenDisplay.restype = ctypes.c_void_p
+        x.XInternAtom.restype = ctypes.c_ulong
+        x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+        x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+        x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+
+        class ClientMessage(ctypes.Structure):  # XClientMessageEvent, padded to the size of XEvent
+            _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                        ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                        ("format", ctypes.c_int), ("data", ctypes.c_long * 5), ("pad", ctypes.c_long * 12)]
+        connection = x.XOpenDisplay(self.display.name.encode())
+        window = int(self.window())
+        event = ClientMessage(type=33, window=window, format=32,
+                              message_type=x.XInternAtom(connection, b"WM_PROTOCOLS", 0))
+        event.data[0] = x.XInternAtom(connection, b"WM_DELETE_WINDOW", 0)
+        x.XSendEvent(connection, window, 0, 0, ctypes.byref(event))
+        x.XCloseDisplay(connection)  # flushes the event out
+
 
 class Image:
     def __init__(self, width, height, pixels):
