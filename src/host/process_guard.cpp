@@ -1,11 +1,17 @@
 // Closed standard descriptors, quit signals, X errors and script calls that never return.
 #include "process_guard.h"
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
+#include <mutex>
+#include <thread>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <SDL/SDL.h>
@@ -13,21 +19,25 @@
 
 namespace {
 
-// Instructions between two looks of a running script call at the quit state.
-const int WATCH_COUNT = 10000;
-// A call running at least this long looks for a window close, at most once per period.
+// How long a script call runs before it is made to look for a window close, and how often
+// it looks again after that.
 const Uint32 WATCH_MS = 100;
 
-// The guard's process-wide state; the volatile fields are shared with the signal handler.
+// The guard's process-wide state. The atomics are shared with the signal handler and the
+// watcher thread; lock-free, so the handler may touch them.
 struct GuardState {
-    volatile sig_atomic_t quitRequested;  // SIGINT or SIGTERM came
-    volatile sig_atomic_t displayUp;      // SDL's event queue takes a posted SDL_QUIT
-    lua_State* volatile running;          // the state of the call in progress, or null
-    bool interrupted;                     // a call was interrupted: the program is quitting
-    Uint32 lastLook;                      // when the running call last looked for a close
+    std::atomic<int> quitRequested;          // SIGINT or SIGTERM came
+    std::atomic<int> displayUp;              // SDL's event queue takes a posted SDL_QUIT
+    std::atomic<lua_State*> running;         // the state of the call in progress, or null
+    std::atomic<Uint32> callStart;           // when that call began, in SDL ticks
+    bool interrupted;                        // a call was interrupted: the program is quitting
+    std::thread watcher;                     // arms the hook of calls that run long
+    std::mutex watcherLock;
+    std::condition_variable watcherWake;
+    bool watcherStop;
 };
 
-GuardState guard = {0, 0, nullptr, false, 0};
+GuardState guard;
 
 void reopenClosedDescriptors() {
     for (int fd = 0; fd <= 2; ++fd) {
@@ -43,21 +53,20 @@ void postQuit() {
     SDL_PushEvent(&event);
 }
 
-// Whether the window was closed while the running call went on; pumps SDL's events at most
-// once per WATCH_MS, so a busy but finite call is neither slowed nor interrupted.
+// Pumps SDL's events, which moves a window close that waits in the X queue into SDL's.
 bool windowClosed() {
-    Uint32 now = SDL_GetTicks();
-    if (!guard.displayUp || now - guard.lastLook < WATCH_MS)
-        return false;
-    guard.lastLook = now;
     SDL_PumpEvents();
     SDL_Event event;
     return SDL_PeepEvents(&event, 1, SDL_PEEKEVENT, SDL_QUITMASK) > 0;
 }
 
 void quitHook(lua_State* L, lua_Debug* ar) {
-    if (!guard.quitRequested && !guard.interrupted && !windowClosed())
-        return;
+    if (!guard.quitRequested && !guard.interrupted) {
+        // Armed by the watcher: look once, then the call runs on without a hook.
+        lua_sethook(L, nullptr, 0, 0);
+        if (!windowClosed())
+            return;
+    }
     guard.interrupted = true;
     // From now on every instruction raises again, so a script's own pcall cannot hold the
     // call up. Count events only: a call event would strike inside the message handler.
@@ -74,12 +83,32 @@ void quitHook(lua_State* L, lua_Debug* ar) {
     lua_error(L);
 }
 
+void armQuitHook(lua_State* L) {
+    lua_sethook(L, quitHook, LUA_MASKCALL | LUA_MASKRET | LUA_MASKCOUNT, 1);
+}
+
+// A hook costs every instruction, so calls run without one until they have run WATCH_MS;
+// the watcher also catches a quit signal that came just before a call began.
+void watchScriptCalls() {
+    std::unique_lock<std::mutex> lock(guard.watcherLock);
+    while (!guard.watcherStop) {
+        guard.watcherWake.wait_for(lock, std::chrono::milliseconds(WATCH_MS));
+        lua_State* L = guard.running;
+        if (!L || (!guard.quitRequested && SDL_GetTicks() - guard.callStart < WATCH_MS))
+            continue;
+        // A hook the script set for itself stays, unless a quit signal came.
+        lua_Hook hook = lua_gethook(L);
+        if (guard.quitRequested || !hook || hook == quitHook)
+            armQuitHook(L);
+    }
+}
+
 // Runs in the signal's context: flags, the interpreter's hook and SDL's queue only.
 void requestQuit(int) {
     int savedErrno = errno;
     guard.quitRequested = 1;
     if (lua_State* L = guard.running)
-        lua_sethook(L, quitHook, LUA_MASKCALL | LUA_MASKRET | LUA_MASKCOUNT, 1);
+        armQuitHook(L);
     // SDL's own handler would post the same event, but SDL installs it only where it finds
     // the default disposition, and ours is in place first.
     if (guard.displayUp)
@@ -124,6 +153,14 @@ void guardProcess() {
 void guardDisplay() {
     XSetErrorHandler(reportXError);
     XSetIOErrorHandler(reportXConnectionLost);
+    // The watcher leaves quit signals to the main thread, whose blocking calls they end.
+    sigset_t quitSignals, previous;
+    sigemptyset(&quitSignals);
+    sigaddset(&quitSignals, SIGINT);
+    sigaddset(&quitSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &quitSignals, &previous);
+    guard.watcher = std::thread(watchScriptCalls);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     guard.displayUp = 1;
     if (guard.quitRequested)
         postQuit();
@@ -131,6 +168,14 @@ void guardDisplay() {
 
 void unguardDisplay() {
     guard.displayUp = 0;
+    if (!guard.watcher.joinable())
+        return;
+    {
+        std::lock_guard<std::mutex> lock(guard.watcherLock);
+        guard.watcherStop = true;
+    }
+    guard.watcherWake.notify_one();
+    guard.watcher.join();
 }
 
 int guardedScriptCall(lua_State* L, int nargs, int errfunc) {
@@ -138,11 +183,8 @@ int guardedScriptCall(lua_State* L, int nargs, int errfunc) {
         lua_pop(L, nargs + 1);
         return 0;
     }
-    guard.lastLook = SDL_GetTicks();
+    guard.callStart = SDL_GetTicks();
     guard.running = L;
-    // A hook the script set for itself stays; ours then comes only with a quit signal.
-    if (!lua_gethook(L))
-        lua_sethook(L, quitHook, LUA_MASKCOUNT, WATCH_COUNT);
     int status = lua_pcall(L, nargs, 0, errfunc);
     guard.running = nullptr;
     if (lua_gethook(L) == quitHook)
