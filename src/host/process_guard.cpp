@@ -19,8 +19,9 @@
 
 namespace {
 
-// How long a script call runs before it is made to look for a window close, and how often
-// it looks again after that.
+// How long a script call runs before a quit request interrupts it or it is made to look for
+// a window close, and how often it looks again after that. A call that ends sooner ends as
+// written: a quit must not report an error in a script that was about to return.
 const Uint32 WATCH_MS = 100;
 
 // The guard's process-wide state. The atomics are shared with the signal handler and the
@@ -87,14 +88,17 @@ void armQuitHook(lua_State* L) {
     lua_sethook(L, quitHook, LUA_MASKCALL | LUA_MASKRET | LUA_MASKCOUNT, 1);
 }
 
-// A hook costs every instruction, so calls run without one until they have run WATCH_MS;
-// the watcher also catches a quit signal that came just before a call began.
+bool ranLong() {
+    return SDL_GetTicks() - guard.callStart >= WATCH_MS;
+}
+
+// A hook costs every instruction, so calls run without one until they have run WATCH_MS.
 void watchScriptCalls() {
     std::unique_lock<std::mutex> lock(guard.watcherLock);
     while (!guard.watcherStop) {
         guard.watcherWake.wait_for(lock, std::chrono::milliseconds(WATCH_MS));
         lua_State* L = guard.running;
-        if (!L || (!guard.quitRequested && SDL_GetTicks() - guard.callStart < WATCH_MS))
+        if (!L || !ranLong())
             continue;
         // A hook the script set for itself stays, unless a quit signal came.
         lua_Hook hook = lua_gethook(L);
@@ -107,7 +111,8 @@ void watchScriptCalls() {
 void requestQuit(int) {
     int savedErrno = errno;
     guard.quitRequested = 1;
-    if (lua_State* L = guard.running)
+    lua_State* L = guard.running;
+    if (L && ranLong())
         armQuitHook(L);
     // SDL's own handler would post the same event, but SDL installs it only where it finds
     // the default disposition, and ours is in place first.
