@@ -19,6 +19,7 @@ void reportScriptError(int status);
 
 // lua_pcall of the function below nargs arguments, no results; a binding's complaint about
 // its arguments gets the script's file and line. Leaves the error value on failure.
+// A quit request interrupts a call that runs on (see process_guard.h).
 int callScript(int nargs);
 
 #endif

@@ -78,6 +78,16 @@ class Faults(DisplayTest):
                 # One report; no later callback of the same pass runs.
                 self.assertEqual(game.lines, ["ready", INTERRUPTED])
 
+    def test_lost_display_connection_is_one_line_and_exit_zero(self):
+        game = Game('print("ready")', display=self.display)
+        game.wait_line("ready")
+        self.display.run("xdotool", "windowkill", game.window())
+        self.assertEqual(game.proc.wait(10), 0)
+        game.stop()
+        # Requests in flight when the server dropped the connection may fail first.
+        self.assertEqual(game.lines[-1], "X connection lost")
+        self.assertTrue(all(line.startswith("X error: ") for line in game.lines[1:-1]), game.lines)
+
     def test_sigterm_before_the_window_exists(self):
         game = Game('print("never")', display=self.display)
         status_file = f"/proc/{game.proc.pid}/status"
