@@ -2,13 +2,35 @@
 #ifndef HOST_HOST_STATE_H
 #define HOST_HOST_STATE_H
 
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include <SDL/SDL_types.h>
+
 class Engine;
 struct lua_State;
+
+// The process guard's part. The atomics are shared with the signal handler and the
+// watcher thread; lock-free, so the handler may touch them.
+struct GuardState {
+    std::atomic<int> quitRequested;          // SIGINT or SIGTERM came
+    std::atomic<int> displayUp;              // SDL's event queue takes a posted SDL_QUIT
+    std::atomic<lua_State*> running;         // the state of the call in progress, or null
+    std::atomic<Uint32> callStart;           // when that call began, in SDL ticks
+    bool interrupted;                        // a call was interrupted: the program is quitting
+    std::thread watcher;                     // arms the hook of calls that run long
+    std::mutex watcherLock;
+    std::condition_variable watcherWake;
+    bool watcherStop;
+};
 
 struct HostState {
     Engine* engine;      // set at the start of its construction, null once destroyed
     lua_State* script;   // the one interpreter: null until opened, closed once at exit
     int messageHandler;  // registry reference of every script call's message handler
+    GuardState guard;    // quit requests and the watch over long script calls
 };
 
 extern HostState hostState;

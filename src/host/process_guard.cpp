@@ -1,14 +1,10 @@
 // Closed standard descriptors, quit signals, X errors and script calls that never return.
 #include "process_guard.h"
 
-#include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <csignal>
 #include <cstdio>
-#include <mutex>
-#include <thread>
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -17,28 +13,14 @@
 #include <SDL/SDL.h>
 #include <X11/Xlib.h>
 
+#include "host_state.h"
+
 namespace {
 
 // How long a script call runs before a quit request interrupts it or it is made to look for
 // a window close, and how often it looks again after that. A call that ends sooner ends as
 // written: a quit must not report an error in a script that was about to return.
 const Uint32 WATCH_MS = 100;
-
-// The guard's process-wide state. The atomics are shared with the signal handler and the
-// watcher thread; lock-free, so the handler may touch them.
-struct GuardState {
-    std::atomic<int> quitRequested;          // SIGINT or SIGTERM came
-    std::atomic<int> displayUp;              // SDL's event queue takes a posted SDL_QUIT
-    std::atomic<lua_State*> running;         // the state of the call in progress, or null
-    std::atomic<Uint32> callStart;           // when that call began, in SDL ticks
-    bool interrupted;                        // a call was interrupted: the program is quitting
-    std::thread watcher;                     // arms the hook of calls that run long
-    std::mutex watcherLock;
-    std::condition_variable watcherWake;
-    bool watcherStop;
-};
-
-GuardState guard;
 
 void reopenClosedDescriptors() {
     for (int fd = 0; fd <= 2; ++fd) {
@@ -62,13 +44,13 @@ bool windowClosed() {
 }
 
 void quitHook(lua_State* L, lua_Debug* ar) {
-    if (!guard.quitRequested && !guard.interrupted) {
+    if (!hostState.guard.quitRequested && !hostState.guard.interrupted) {
         // Armed by the watcher: look once, then the call runs on without a hook.
         lua_sethook(L, nullptr, 0, 0);
         if (!windowClosed())
             return;
     }
-    guard.interrupted = true;
+    hostState.guard.interrupted = true;
     // From now on every instruction raises again, so a script's own pcall cannot hold the
     // call up. Count events only: a call event would strike inside the message handler.
     lua_sethook(L, quitHook, LUA_MASKCOUNT, 1);
@@ -89,20 +71,20 @@ void armQuitHook(lua_State* L) {
 }
 
 bool ranLong() {
-    return SDL_GetTicks() - guard.callStart >= WATCH_MS;
+    return SDL_GetTicks() - hostState.guard.callStart >= WATCH_MS;
 }
 
 // A hook costs every instruction, so calls run without one until they have run WATCH_MS.
 void watchScriptCalls() {
-    std::unique_lock<std::mutex> lock(guard.watcherLock);
-    while (!guard.watcherStop) {
-        guard.watcherWake.wait_for(lock, std::chrono::milliseconds(WATCH_MS));
-        lua_State* L = guard.running;
+    std::unique_lock<std::mutex> lock(hostState.guard.watcherLock);
+    while (!hostState.guard.watcherStop) {
+        hostState.guard.watcherWake.wait_for(lock, std::chrono::milliseconds(WATCH_MS));
+        lua_State* L = hostState.guard.running;
         if (!L || !ranLong())
             continue;
         // A hook the script set for itself stays, unless a quit signal came.
         lua_Hook hook = lua_gethook(L);
-        if (guard.quitRequested || !hook || hook == quitHook)
+        if (hostState.guard.quitRequested || !hook || hook == quitHook)
             armQuitHook(L);
     }
 }
@@ -110,13 +92,13 @@ void watchScriptCalls() {
 // Runs in the signal's context: flags, the interpreter's hook and SDL's queue only.
 void requestQuit(int) {
     int savedErrno = errno;
-    guard.quitRequested = 1;
-    lua_State* L = guard.running;
+    hostState.guard.quitRequested = 1;
+    lua_State* L = hostState.guard.running;
     if (L && ranLong())
         armQuitHook(L);
     // SDL's own handler would post the same event, but SDL installs it only where it finds
     // the default disposition, and ours is in place first.
-    if (guard.displayUp)
+    if (hostState.guard.displayUp)
         postQuit();
     errno = savedErrno;
 }
@@ -164,34 +146,34 @@ void guardDisplay() {
     sigaddset(&quitSignals, SIGINT);
     sigaddset(&quitSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &quitSignals, &previous);
-    guard.watcher = std::thread(watchScriptCalls);
+    hostState.guard.watcher = std::thread(watchScriptCalls);
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    guard.displayUp = 1;
-    if (guard.quitRequested)
+    hostState.guard.displayUp = 1;
+    if (hostState.guard.quitRequested)
         postQuit();
 }
 
 void unguardDisplay() {
-    guard.displayUp = 0;
-    if (!guard.watcher.joinable())
+    hostState.guard.displayUp = 0;
+    if (!hostState.guard.watcher.joinable())
         return;
     {
-        std::lock_guard<std::mutex> lock(guard.watcherLock);
-        guard.watcherStop = true;
+        std::lock_guard<std::mutex> lock(hostState.guard.watcherLock);
+        hostState.guard.watcherStop = true;
     }
-    guard.watcherWake.notify_one();
-    guard.watcher.join();
+    hostState.guard.watcherWake.notify_one();
+    hostState.guard.watcher.join();
 }
 
 int guardedScriptCall(lua_State* L, int nargs, int errfunc) {
-    if (guard.quitRequested || guard.interrupted) {
+    if (hostState.guard.quitRequested || hostState.guard.interrupted) {
         lua_pop(L, nargs + 1);
         return 0;
     }
-    guard.callStart = SDL_GetTicks();
-    guard.running = L;
+    hostState.guard.callStart = SDL_GetTicks();
+    hostState.guard.running = L;
     int status = lua_pcall(L, nargs, 0, errfunc);
-    guard.running = nullptr;
+    hostState.guard.running = nullptr;
     if (lua_gethook(L) == quitHook)
         lua_sethook(L, nullptr, 0, 0);
     return status;
