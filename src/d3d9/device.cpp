@@ -7,21 +7,21 @@
 
 namespace d3d9impl {
 
-Device* Device::live_ = nullptr;
+LayerState layerState = {nullptr, {0}};
 
 Device::Device(Direct3D* parent, HWND window, UINT width, UINT height, bool depthBuffer, UINT maxTexture,
                BackendKind kind, std::unique_ptr<Backend> backend)
     : parent_(parent), window_(window), width_(width), height_(height), depthBuffer_(depthBuffer),
       maxTextureSize_(maxTexture), kind_(kind), backend_(std::move(backend)), state_(backend_.get()) {
     parent_->AddRef();
-    live_ = this;
+    layerState.device = this;
     state_.reset(depthBuffer);
 }
 
 Device::~Device() {
     state_.releaseBindings();
     backend_.reset();
-    live_ = nullptr;
+    layerState.device = nullptr;
     parent_->Release();
 }
 

@@ -5,6 +5,7 @@
 #include "backend.h"
 #include "backend_choice.h"
 #include "d3d9.h"
+#include "layer_state.h"
 #include "device_state.h"
 #include "ref_counted.h"
 
@@ -57,7 +58,7 @@ public:
     // The back buffer as RGBA bytes, top row first, as drawn so far (for tests).
     void readBack(std::vector<BYTE>* rgba) { backend_->readBack(rgba); }
     // The window has one device at a time (GL has one state per context).
-    static bool exists() { return live_ != nullptr; }
+    static bool exists() { return layerState.device != nullptr; }
     const DeviceState& state() const { return state_; }
 
 private:
@@ -74,7 +75,6 @@ private:
     bool inScene_ = false;
     std::unique_ptr<Backend> backend_;  // ORDER DEV: before state_, which holds a pointer to it
     DeviceState state_;
-    static Device* live_;
 };
 
 }  // namespace d3d9impl

@@ -3,14 +3,13 @@
 
 namespace d3d9impl {
 
-std::atomic<long> Texture::live_{0};
 
 Texture::Texture(UINT width, UINT height, std::vector<BYTE>&& rgba)
     : width_(width), height_(height), rgba_(std::move(rgba)) {
-    ++live_;
+    ++layerState.textures;
 }
 
-Texture::~Texture() { --live_; }
+Texture::~Texture() { --layerState.textures; }
 
 VertexBuffer::VertexBuffer(UINT length, DWORD fvf) : fvf_(fvf), bytes_(length, 0) {}
 

@@ -4,9 +4,9 @@
 
 #include "backend.h"
 #include "d3d9.h"
+#include "layer_state.h"
 #include "ref_counted.h"
 
-#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -23,14 +23,13 @@ public:
     BackendTexture* backend() const { return backend_.get(); }
     void setBackend(std::unique_ptr<BackendTexture> part) { backend_ = std::move(part); }
     // Textures not yet freed, so tests can see a release reach the end.
-    static long live() { return live_; }
+    static long live() { return layerState.textures; }
 
 private:
     ~Texture() override;
     UINT width_, height_;
     std::vector<BYTE> rgba_;
     std::unique_ptr<BackendTexture> backend_;
-    static std::atomic<long> live_;
 };
 
 // The bytes live in memory; Unlock tells the backend which range was rewritten.

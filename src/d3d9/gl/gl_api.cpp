@@ -9,7 +9,7 @@
 
 namespace d3d9gl {
 
-Functions gl;
+GlState glState = {};
 
 bool contextAlive() {
     if (!SDL_WasInit(SDL_INIT_VIDEO)) return false;
@@ -35,11 +35,11 @@ static bool lookUp(T* slot, const char* name) {
 
 bool loadFunctions() {
     bool ok = true;
-    ok &= lookUp(&gl.GenBuffers, "glGenBuffers");
-    ok &= lookUp(&gl.DeleteBuffers, "glDeleteBuffers");
-    ok &= lookUp(&gl.BindBuffer, "glBindBuffer");
-    ok &= lookUp(&gl.BufferData, "glBufferData");
-    ok &= lookUp(&gl.BufferSubData, "glBufferSubData");
+    ok &= lookUp(&glState.gl.GenBuffers, "glGenBuffers");
+    ok &= lookUp(&glState.gl.DeleteBuffers, "glDeleteBuffers");
+    ok &= lookUp(&glState.gl.BindBuffer, "glBindBuffer");
+    ok &= lookUp(&glState.gl.BufferData, "glBufferData");
+    ok &= lookUp(&glState.gl.BufferSubData, "glBufferSubData");
     return ok;
 }
 

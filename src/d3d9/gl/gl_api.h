@@ -16,7 +16,15 @@ struct Functions {
     PFNGLBUFFERSUBDATAPROC BufferSubData = nullptr;
 };
 
-extern Functions gl;
+// Everything the OpenGL backend keeps for the whole run.
+struct GlState {
+    Functions gl;
+    // Set by the X error handler that is ours only while a GL window opens; touched only
+    // on the thread that opens it.
+    bool xErrorSeen;
+};
+
+extern GlState glState;
 
 // True when SDL's current video surface is an OpenGL window, so a context is current.
 bool contextAlive();
@@ -24,7 +32,7 @@ bool contextAlive();
 // Major/minor from GL_VERSION; false when no context answers.
 bool contextVersion(int* major, int* minor);
 
-// Fills gl; false when an entry point is missing.
+// Fills glState.gl; false when an entry point is missing.
 bool loadFunctions();
 
 // Asks the driver to wait for the retrace on swap (interval 1) or not (0); failures are ignored.

@@ -51,14 +51,14 @@ class GlBuffer final : public BackendBuffer {
 public:
     explicit GlBuffer(GLuint name) : name(name) {}
     ~GlBuffer() override {
-        if (contextAlive()) gl.DeleteBuffers(1, &name);
+        if (contextAlive()) glState.gl.DeleteBuffers(1, &name);
     }
     void written(const BYTE* bytes, UINT begin, UINT end) override {
         if (!contextAlive()) return;
         // Draws capture the buffer name in their array pointers, so unbinding here is harmless.
-        gl.BindBuffer(GL_ARRAY_BUFFER, name);
-        gl.BufferSubData(GL_ARRAY_BUFFER, begin, end - begin, bytes + begin);
-        gl.BindBuffer(GL_ARRAY_BUFFER, 0);
+        glState.gl.BindBuffer(GL_ARRAY_BUFFER, name);
+        glState.gl.BufferSubData(GL_ARRAY_BUFFER, begin, end - begin, bytes + begin);
+        glState.gl.BindBuffer(GL_ARRAY_BUFFER, 0);
     }
     GLuint name;
 };
@@ -235,7 +235,7 @@ void GlBackend::applyArrays(const PipelineState& s) {
         return;
     }
     // The pointers capture the buffer name, so later GL_ARRAY_BUFFER rebinding cannot disturb them.
-    gl.BindBuffer(GL_ARRAY_BUFFER, static_cast<GlBuffer*>(s.stream->backend())->name);
+    glState.gl.BindBuffer(GL_ARRAY_BUFFER, static_cast<GlBuffer*>(s.stream->backend())->name);
     const char* base = reinterpret_cast<const char*>(static_cast<uintptr_t>(s.streamOffset));
     GLsizei stride = static_cast<GLsizei>(s.streamStride);
     glVertexPointer(3, GL_FLOAT, stride, base);
@@ -254,7 +254,7 @@ void GlBackend::applyArrays(const PipelineState& s) {
     } else {
         glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     }
-    gl.BindBuffer(GL_ARRAY_BUFFER, 0);
+    glState.gl.BindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
 void GlBackend::clear(const std::vector<ClearRect>& rects, DWORD flags, D3DCOLOR color, float z) {
@@ -313,12 +313,12 @@ HRESULT GlBackend::createTexture(d3d9impl::Texture& texture) {
 HRESULT GlBackend::createVertexBuffer(d3d9impl::VertexBuffer& buffer) {
     clearGlErrors();
     GLuint name = 0;
-    gl.GenBuffers(1, &name);
-    gl.BindBuffer(GL_ARRAY_BUFFER, name);
-    gl.BufferData(GL_ARRAY_BUFFER, buffer.length(), buffer.bytes(), GL_DYNAMIC_DRAW);
-    gl.BindBuffer(GL_ARRAY_BUFFER, 0);
+    glState.gl.GenBuffers(1, &name);
+    glState.gl.BindBuffer(GL_ARRAY_BUFFER, name);
+    glState.gl.BufferData(GL_ARRAY_BUFFER, buffer.length(), buffer.bytes(), GL_DYNAMIC_DRAW);
+    glState.gl.BindBuffer(GL_ARRAY_BUFFER, 0);
     if (name == 0 || glGetError() != GL_NO_ERROR) {
-        if (name) gl.DeleteBuffers(1, &name);
+        if (name) glState.gl.DeleteBuffers(1, &name);
         return D3DERR_OUTOFVIDEOMEMORY;
     }
     buffer.setBackend(std::unique_ptr<BackendBuffer>(new GlBuffer(name)));

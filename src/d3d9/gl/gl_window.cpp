@@ -12,11 +12,8 @@ namespace d3d9gl {
 
 namespace {
 
-// Set by the temporary handler; only ever touched on the thread that opens the window.
-bool xErrorSeen = false;
-
 int recordXError(Display*, XErrorEvent*) {
-    xErrorSeen = true;
+    glState.xErrorSeen = true;
     return 0;
 }
 
@@ -31,11 +28,11 @@ void syncWithServer() {
 }  // namespace
 
 HWND openWindow(int width, int height, int bitsPerPixel) {
-    xErrorSeen = false;
+    glState.xErrorSeen = false;
     XErrorHandler previous = XSetErrorHandler(recordXError);
     HWND window = SDL_SetVideoMode(width, height, bitsPerPixel, SDL_OPENGL);
     if (window) syncWithServer();
-    bool usable = window && !xErrorSeen && glGetString(GL_VERSION) != nullptr;
+    bool usable = window && !glState.xErrorSeen && glGetString(GL_VERSION) != nullptr;
     if (!usable) {
         // A refused context leaves SDL's X11 state half made (its next shared-memory update
         // crashes), so video starts afresh, while errors from the teardown are still caught.
