@@ -2,15 +2,20 @@
 #include "d3dx9.h"
 
 #include "device.h"
-#include "image_loader.h"
+#include "image.h"
 #include "resources.h"
 
-using d3d9impl::DecodedImage;
 using d3d9impl::Device;
 using d3d9impl::Texture;
 
 // Only the file's own size can be honoured; D3DX would rescale, this layer does not.
 static bool sizeAccepted(UINT asked, UINT actual) { return asked == D3DX_DEFAULT || asked == 0 || asked == actual; }
+
+static bool anyTransparent(const image::Pixels& image) {
+    for (size_t i = 3; i < image.rgba.size(); i += 4)
+        if (image.rgba[i] != 0xFF) return true;
+    return false;
+}
 
 HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice9* pDevice, const char* pSrcFile, UINT Width, UINT Height,
                                      UINT /*MipLevels*/, DWORD /*Usage*/, D3DFORMAT Format, D3DPOOL Pool,
@@ -25,9 +30,8 @@ HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice9* pDevice, const char* pSrc
     bool dropAlpha = Format == D3DFMT_X8R8G8B8 || Format == D3DFMT_R5G6B5 || Format == D3DFMT_X1R5G5B5;
     if (Format != D3DFMT_UNKNOWN && Format != D3DFMT_A8R8G8B8 && !dropAlpha) return D3DERR_INVALIDCALL;
 
-    DecodedImage image;
-    HRESULT hr = d3d9impl::decodeImageFile(pSrcFile, &image);
-    if (FAILED(hr)) return hr;
+    image::Pixels image;
+    if (!image::loadFile(pSrcFile, device->maxTextureSize(), &image)) return D3DXERR_INVALIDDATA;
     if (!sizeAccepted(Width, image.width) || !sizeAccepted(Height, image.height)) return D3DERR_INVALIDCALL;
 
     BYTE* px = image.rgba.data();
@@ -42,15 +46,16 @@ HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice9* pDevice, const char* pSrc
         }
     }
 
+    bool hasAlpha = anyTransparent(image);
     Texture* texture = nullptr;
-    hr = device->createTexture(image.width, image.height, image.rgba.data(), &texture);
+    HRESULT hr = device->createTexture(image.width, image.height, image.rgba.data(), &texture);
     if (FAILED(hr)) return hr;
     if (pSrcInfo) {
         pSrcInfo->Width = image.width;
         pSrcInfo->Height = image.height;
         pSrcInfo->Depth = 1;
         pSrcInfo->MipLevels = 1;
-        pSrcInfo->Format = image.hasAlpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
+        pSrcInfo->Format = hasAlpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
     }
     *ppTexture = texture;
     return D3D_OK;
