@@ -1,5 +1,7 @@
 """Images on screen, checked pixel by pixel: placement, size, brightness, blending, depth, loading."""
 import os
+import random
+import struct
 import subprocess
 
 from harness import DisplayTest, Game, game_dir, main, png, solid_png
@@ -160,6 +162,56 @@ class Images(DisplayTest):
             self.assertIsNotNone(box, i)
             x0, y0, x1, y1 = box
             self.assertEqual((x1 - x0 + 1, y1 - y0 + 1), (6, 4), i)
+
+    def test_damaged_and_disguised_pictures_cost_one_line_and_drawing_goes_on(self):
+        folder = game_dir("", {"good.png": png(24, 16, [[RED] * 24] * 16)})
+        source = os.path.join(folder, "good.png")
+        rng = random.Random(5)
+        must_fail, may_fail = ["/dev/zero", "fifo.png"], []
+        os.mkfifo(os.path.join(folder, "fifo.png"))
+
+        def put(name, data, fails):
+            with open(os.path.join(folder, name), "wb") as f:
+                f.write(data)
+            (must_fail if fails else may_fail).append(name)
+
+        for ext in ("png", "jpg", "gif", "bmp", "tga", "webp"):
+            whole = os.path.join(folder, "whole." + ext)
+            subprocess.run(["convert", source, whole], check=True)
+            with open(whole, "rb") as f:
+                data = f.read()
+            put("cut." + ext, data[:len(data) * 2 // 3], True)
+            for i in range(8):
+                flipped = bytearray(data)
+                for _ in range(6):
+                    flipped[rng.randrange(len(flipped))] ^= 1 << rng.randrange(8)
+                put("flip%d.%s" % (i, ext), bytes(flipped), False)
+        with open(os.path.join(folder, "whole.png"), "rb") as f:
+            good = f.read()
+        put("huge.png", good[:16] + struct.pack(">II", 1 << 20, 1 << 20) + good[24:], True)
+        subprocess.run(["convert", source, os.path.join(folder, "pic.xpm")], check=True)
+        os.rename(os.path.join(folder, "pic.xpm"), os.path.join(folder, "xpm.png"))
+        must_fail.append("xpm.png")
+        os.rename(os.path.join(folder, "whole.gif"), os.path.join(folder, "gif.bmp"))  # loads by content
+        names = must_fail + may_fail + ["gif.bmp"]
+        with open(os.path.join(folder, "game.lua"), "w") as f:
+            f.write("names = {%s}\nimgs = {}\n" % ", ".join('"%s"' % n for n in names) +
+                    "for i, n in ipairs(names) do imgs[i] = loadImage(n) end\n"
+                    "good = loadImage('gif.bmp')\n"
+                    "function onDraw() for i, img in ipairs(imgs) do img:setPosition(1000, 0) img:draw() end "
+                    "good:setPosition(0, 0) good:draw() "
+                    "frames = (frames or 0) + 1 if frames == 3 then print('drawn') end end\n")
+        game = Game(display=self.display, folder=folder)
+        game.wait_line("drawn")
+        shot = game.screenshot()
+        self.assertEqual(game.stop(), 0)
+        failed = [line for line in game.lines if line.startswith("Cannot load")]
+        self.assertEqual([l for l in game.lines if l not in failed], ["drawn"])
+        self.assertEqual(len(failed), len(set(failed)))
+        for name in must_fail + ["gif.bmp"]:
+            self.assertEqual(("Cannot load '%s'" % name) in failed, name != "gif.bmp", name)
+        self.assertEqual(shot.pixel(400, 300), (255, 0, 0))
+
 
 if __name__ == "__main__":
     main()
