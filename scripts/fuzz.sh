@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds the picture decoder's libFuzzer target with clang (ASan + UBSan) and fuzzes each format
-# for SECONDS (default 600) from seeds and the committed corpus; new finds go to build-fuzz/.
+# for SECONDS (default 600) from seeds and the committed corpus. Afterwards every crash, hang or
+# memory blow-up, and every new input that reaches code the committed corpus does not, joins
+# tests/image/corpus/FORMAT/, which the tests replay under the sanitizers.
 # Usage: scripts/fuzz.sh [seconds] [format...]   formats: png jpeg gif bmp tga webp
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -61,5 +63,8 @@ for fmt in "${formats[@]}"; do
     -print_final_stats=1 -artifact_prefix="$work/findings/$fmt/" \
     "$work/corpus/$fmt" "$work/seeds/$fmt" "$committed" >"$work/$fmt.log" 2>&1 || true
   grep -E "^stat::number_of_executed_units|^stat::peak_rss_mb|ERROR:|SUMMARY" "$work/$fmt.log" || true
-  ls "$work/findings/$fmt"
+  find "$work/findings/$fmt" -type f -exec cp -n {} "$committed/" \;
+  "$work/image_fuzzer" -merge=1 -timeout=10 -max_len=65536 "$committed" "$work/corpus/$fmt" \
+    >"$work/$fmt-merge.log" 2>&1 || true
+  echo "fuzz: $fmt findings: $(ls "$work/findings/$fmt" | wc -l), kept: $(ls "$committed" | wc -l) files"
 done

@@ -44,7 +44,7 @@ static bool bmpComplete(const uint8_t* d, size_t size) {
 
 static bool bmpSize(const uint8_t* d, size_t size, uint32_t* w, uint32_t* h) {
     BmpHeader hd;
-    if (!bmpHeader(d, size, &hd) || hd.width > 0xFFFFFFFF || hd.height < -0xFFFFFFFFll) return false;
+    if (!bmpHeader(d, size, &hd)) return false;
     *w = uint32_t(hd.width);
     *h = uint32_t(hd.height < 0 ? -hd.height : hd.height);
     return true;

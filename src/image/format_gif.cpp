@@ -58,9 +58,10 @@ static bool gifComplete(const uint8_t* d, size_t size) {
 
 static bool gifSize(const uint8_t* d, size_t size, uint32_t* w, uint32_t* h) {
     size_t pos = gifFirstImage(d, size);
+    if (pos == 0) return false;
     *w = imageLe16(d + pos + 4);
     *h = imageLe16(d + pos + 6);
-    return pos != 0;
+    return true;
 }
 
 struct GifSource {
