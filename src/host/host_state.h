@@ -18,7 +18,10 @@ struct GuardState {
     std::atomic<int> quitRequested;          // SIGINT or SIGTERM came
     std::atomic<int> displayUp;              // SDL's event queue takes a posted SDL_QUIT
     std::atomic<lua_State*> running;         // the state of the call in progress, or null
-    std::atomic<Uint32> callStart;           // when that call began, in SDL ticks
+    // Counts calls, so the watcher tells one long call from many short ones without the
+    // call itself reading a clock; longCall is the count of one it has seen run long.
+    std::atomic<unsigned long long> callSerial;
+    std::atomic<unsigned long long> longCall;
     bool interrupted;                        // a call was interrupted: the program is quitting
     std::thread watcher;                     // arms the hook of calls that run long
     std::mutex watcherLock;

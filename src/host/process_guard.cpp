@@ -71,17 +71,29 @@ void armQuitHook(lua_State* L) {
 }
 
 bool ranLong() {
-    return SDL_GetTicks() - hostState.guard.callStart >= WATCH_MS;
+    return hostState.guard.longCall == hostState.guard.callSerial;
 }
 
-// A hook costs every instruction, so calls run without one until they have run WATCH_MS.
+// A hook costs every instruction, so calls run without one until they have run WATCH_MS:
+// the same call seen at two wakes WATCH_MS apart.
 void watchScriptCalls() {
+    using Clock = std::chrono::steady_clock;
+    unsigned long long seen = 0;
+    Clock::time_point since = Clock::now();
     std::unique_lock<std::mutex> lock(hostState.guard.watcherLock);
     while (!hostState.guard.watcherStop) {
         hostState.guard.watcherWake.wait_for(lock, std::chrono::milliseconds(WATCH_MS));
         lua_State* L = hostState.guard.running;
-        if (!L || !ranLong())
+        unsigned long long serial = hostState.guard.callSerial;
+        Clock::time_point now = Clock::now();
+        if (!L || serial != seen) {
+            seen = serial;
+            since = now;
             continue;
+        }
+        if (now - since < std::chrono::milliseconds(WATCH_MS))
+            continue;
+        hostState.guard.longCall = serial;
         // A hook the script set for itself stays, unless a quit signal came.
         lua_Hook hook = lua_gethook(L);
         if (hostState.guard.quitRequested || !hook || hook == quitHook)
@@ -170,10 +182,12 @@ int guardedScriptCall(lua_State* L, int nargs, int errfunc) {
         lua_pop(L, nargs + 1);
         return 0;
     }
-    hostState.guard.callStart = SDL_GetTicks();
-    hostState.guard.running = L;
+    // Only this thread writes these: plain stores, as cheap as the call allows.
+    GuardState& guard = hostState.guard;
+    guard.callSerial.store(guard.callSerial.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+    guard.running.store(L, std::memory_order_release);
     int status = lua_pcall(L, nargs, 0, errfunc);
-    hostState.guard.running = nullptr;
+    guard.running.store(nullptr, std::memory_order_release);
     if (lua_gethook(L) == quitHook)
         lua_sethook(L, nullptr, 0, 0);
     return status;
