@@ -173,12 +173,11 @@ bool quadAsRect(const ScreenVertex v[4], const Shading& s, Rect* out) {
     bool h = v[0].y == v[1].y && v[1].x == v[2].x && v[2].y == v[3].y && v[3].x == v[0].x;
     bool w = v[0].x == v[1].x && v[1].y == v[2].y && v[2].x == v[3].x && v[3].y == v[0].y;
     if (!h && !w) return false;
-    // u may only follow x and v only y.
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) {
-            if (v[i].x == v[j].x && v[i].u != v[j].u) return false;
-            if (v[i].y == v[j].y && v[i].v != v[j].v) return false;
-        }
+    // u may only follow x and v only y: equal along the vertical edges and the horizontal ones
+    // (a quad without width or height is turned away below).
+    int hv = h ? 1 : 0;
+    if (v[hv].u != v[hv + 1].u || v[(hv + 3) % 4].u != v[(hv + 2) % 4].u) return false;
+    if (v[1 - hv].v != v[2 - hv].v || v[3 - hv].v != v[(4 - hv) % 4].v) return false;
     int l = 0, top = 0;
     for (int i = 1; i < 4; ++i) {
         if (v[i].x < v[l].x) l = i;
@@ -225,8 +224,8 @@ void drawRect(const Target& t, Band b, const Rect& r) {
     const SpanKernels& k = spanKernels();
     const Shading& s = r.s;
     int firstColumn = int((int64_t(r.tx) + (x0 - r.x0)) % s.tw);
-    for (int y = y0; y < y1; ++y) {
-        int ty = int((int64_t(r.ty) + (y - r.y0)) % s.th);
+    int ty = int((int64_t(r.ty) + (y0 - r.y0)) % s.th);
+    for (int y = y0; y < y1; ++y, ty = ty + 1 == s.th ? 0 : ty + 1) {
         const uint32_t* texRow = s.texels + size_t(ty) * s.tw;
         size_t at = size_t(y) * t.width;
         int x = x0, tx = firstColumn;

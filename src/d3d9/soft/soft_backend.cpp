@@ -24,6 +24,13 @@ namespace {
 
 const uint32_t kWhite = 0xFFFFFFFF;
 
+bool isIdentity(const D3DMATRIX& m) {
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j)
+            if (m.m[i][j] != (i == j ? 1.f : 0.f)) return false;
+    return true;
+}
+
 float unit(float c) { return c < 0.f ? 0.f : (c > 1.f ? 1.f : c); }
 
 BlendFactor blendFactor(DWORD b) {
@@ -55,7 +62,7 @@ public:
 private:
     void bandDone(Band band) override;
     Shading shading(const PipelineState& s) const;
-    ScreenVertex fetch(const PipelineState& s, UINT index) const;
+    VertexLayout layout(const PipelineState& s) const;
     bool hold(d3d9impl::Texture* t);
     void finish(BandSink* sink);
     void pushTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, const Shading& sh,
@@ -136,32 +143,15 @@ Shading SoftBackend::shading(const PipelineState& s) const {
     return sh;
 }
 
-ScreenVertex SoftBackend::fetch(const PipelineState& s, UINT index) const {
-    const BYTE* p = s.stream->bytes() + s.streamOffset + size_t(index) * s.streamStride;
-    float pos[3], uv[2] = {0.f, 0.f};
-    std::memcpy(pos, p, sizeof pos);
-    if (s.fvf & D3DFVF_TEX1) std::memcpy(uv, p + ((s.fvf & D3DFVF_NORMAL) ? 24 : 12), sizeof uv);
-    const D3DMATRIX& m = mvp_;
-    float c[4];
-    // Fused multiply-adds from the translation on, and in the viewport below: GL's vertex
-    // stage here rounds that way, and sub-pixel positions must round alike (seen by experiment).
-    for (int j = 0; j < 4; ++j)
-        c[j] = std::fma(pos[2], m.m[2][j], std::fma(pos[1], m.m[1][j], std::fma(pos[0], m.m[0][j], m.m[3][j])));
-    ScreenVertex v;
-    // Behind the eye nothing is drawn (no clipping against w is done).
-    if (!(c[3] > 0.f)) {
-        v.x = v.y = 1e30f;
-        v.z = -1.f;
-    } else {
-        float iw = c[3] == 1.f ? 1.f : 1.f / c[3];
-        float hw = float(width_) * 0.5f, hh = float(height_) * 0.5f;
-        v.x = std::fma(c[0] * iw, hw, hw);
-        v.y = std::fma(c[1] * iw, -hh, hh);
-        v.z = c[2] * iw;
-    }
-    v.u = uv[0];
-    v.v = uv[1];
-    return v;
+VertexLayout SoftBackend::layout(const PipelineState& s) const {
+    VertexLayout l;
+    l.bytes = s.stream->bytes() + s.streamOffset;
+    l.stride = s.streamStride;
+    l.uvOffset = (s.fvf & D3DFVF_TEX1) ? ((s.fvf & D3DFVF_NORMAL) ? 24 : 12) : -1;
+    l.mvp = mvp_.m;
+    l.halfWidth = float(width_) * 0.5f;
+    l.halfHeight = float(height_) * 0.5f;
+    return l;
 }
 
 bool SoftBackend::hold(d3d9impl::Texture* t) {
@@ -191,13 +181,18 @@ void SoftBackend::pushTriangle(const ScreenVertex& a, const ScreenVertex& b, con
 
 void SoftBackend::draw(const PipelineState& s, D3DPRIMITIVETYPE type, UINT first, UINT count) {
     if (mvpDirty_) {
-        mvp_ = d3d9impl::multiply(d3d9impl::multiply(s.world, s.view), s.projection);
+        // Multiplying by an identity view is exact, so it is skipped.
+        mvp_ = isIdentity(s.view) ? d3d9impl::multiply(s.world, s.projection)
+                                  : d3d9impl::multiply(d3d9impl::multiply(s.world, s.view), s.projection);
         mvpDirty_ = false;
     }
     Shading sh = shading(s);
     if (sh.texels != &kWhite && !hold(s.texture)) return;
+    const SpanKernels& k = spanKernels();
+    VertexLayout l = layout(s);
     if (type == D3DPT_TRIANGLEFAN && count == 4) {
-        ScreenVertex q[4] = {fetch(s, first), fetch(s, first + 1), fetch(s, first + 2), fetch(s, first + 3)};
+        ScreenVertex q[4];
+        k.vertices(l, first, 4, q);
         Command cmd;
         cmd.kind = Command::kRect;
         if (s.cullMode == D3DCULL_NONE && quadAsRect(q, sh, &cmd.rect)) {
@@ -209,18 +204,20 @@ void SoftBackend::draw(const PipelineState& s, D3DPRIMITIVETYPE type, UINT first
         return;
     }
     UINT triangles = type == D3DPT_TRIANGLELIST ? count / 3 : count - 2;
-    ScreenVertex pivot = fetch(s, first);
+    ScreenVertex t[3];
     for (UINT i = 0; i < triangles; ++i) {
         if (type == D3DPT_TRIANGLELIST) {
-            pushTriangle(fetch(s, first + 3 * i), fetch(s, first + 3 * i + 1), fetch(s, first + 3 * i + 2), sh,
-                         s.cullMode);
+            k.vertices(l, first + 3 * i, 3, t);
         } else if (type == D3DPT_TRIANGLESTRIP) {
             // Every second strip triangle runs backwards, so all keep the first one's winding.
-            UINT a = first + i + (i & 1), b = first + i + 1 - (i & 1);
-            pushTriangle(fetch(s, a), fetch(s, b), fetch(s, first + i + 2), sh, s.cullMode);
+            k.vertices(l, first + i + (i & 1), 1, &t[0]);
+            k.vertices(l, first + i + 1 - (i & 1), 1, &t[1]);
+            k.vertices(l, first + i + 2, 1, &t[2]);
         } else {
-            pushTriangle(pivot, fetch(s, first + i + 1), fetch(s, first + i + 2), sh, s.cullMode);
+            k.vertices(l, first, 1, &t[0]);
+            k.vertices(l, first + i + 1, 2, &t[1]);
         }
+        pushTriangle(t[0], t[1], t[2], sh, s.cullMode);
     }
 }
 

@@ -9,6 +9,10 @@ namespace d3d9soft {
 
 namespace {
 
+void verticesBaseline(const VertexLayout& layout, size_t first, int n, ScreenVertex* out) {
+    for (int i = 0; i < n; ++i) out[i] = transformVertex(layout, first + size_t(i));
+}
+
 void rowBaseline(uint32_t* dst, uint16_t* depth, const uint32_t* src, int n, uint16_t z, const float* colour) {
     for (int i = 0; i < n; ++i) {
         if (z > depth[i]) continue;
@@ -50,7 +54,7 @@ void fill16Baseline(uint16_t* dst, int n, uint16_t value) {
 }  // namespace
 
 SpanKernels baselineKernels() {
-    return {rowBaseline, affineBaseline, toXrgbBaseline, fill32Baseline, fill16Baseline};
+    return {verticesBaseline, rowBaseline, affineBaseline, toXrgbBaseline, fill32Baseline, fill16Baseline};
 }
 
 const SpanKernels& spanKernels() {

@@ -1,10 +1,24 @@
-// Span kernels of the host's standard pipeline, with an AVX2 version picked once at run time.
+// Vertex and span kernels of the host's standard pipeline, with an AVX2 version picked once at run time.
 #ifndef D3D9_SOFT_SPANS_H
 #define D3D9_SOFT_SPANS_H
 
+#include "raster.h"
+
+#include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace d3d9soft {
+
+// Where the vertex stage finds a vertex's parts, and what it maps them through.
+struct VertexLayout {
+    const uint8_t* bytes;  // the first vertex
+    size_t stride;
+    int uvOffset;            // bytes from a vertex's start to its u, v; -1 without them
+    const float (*mvp)[4];   // world x view x projection, row vectors
+    float halfWidth, halfHeight;
+};
 
 // Internal linkage: the AVX2 file is compiled for another CPU, and a shared inline copy from it
 // must never be what the portable code calls.
@@ -56,9 +70,38 @@ inline int wrapTexel(float u, int size) {
     return i < size ? i : size - 1;
 }
 
+// Vertex i through the matrix and the viewport. Fused multiply-adds from the translation on,
+// and in the viewport: GL's vertex stage here rounds that way, and sub-pixel positions must
+// round alike (seen by experiment).
+inline ScreenVertex transformVertex(const VertexLayout& l, size_t i) {
+    const uint8_t* p = l.bytes + i * l.stride;
+    float pos[3], uv[2] = {0.f, 0.f};
+    std::memcpy(pos, p, sizeof pos);
+    if (l.uvOffset >= 0) std::memcpy(uv, p + l.uvOffset, sizeof uv);
+    const float(*m)[4] = l.mvp;
+    float c[4];
+    for (int j = 0; j < 4; ++j) c[j] = std::fma(pos[2], m[2][j], std::fma(pos[1], m[1][j], std::fma(pos[0], m[0][j], m[3][j])));
+    ScreenVertex v;
+    // Behind the eye nothing is drawn (no clipping against w is done).
+    if (!(c[3] > 0.f)) {
+        v.x = v.y = 1e30f;
+        v.z = -1.f;
+    } else {
+        float iw = c[3] == 1.f ? 1.f : 1.f / c[3];
+        v.x = std::fma(c[0] * iw, l.halfWidth, l.halfWidth);
+        v.y = std::fma(c[1] * iw, -l.halfHeight, l.halfHeight);
+        v.z = c[2] * iw;
+    }
+    v.u = uv[0];
+    v.v = uv[1];
+    return v;
+}
+
 }  // namespace
 
 struct SpanKernels {
+    // Vertices [first, first + n) of a layout into out; where the CPU has FMA, inline.
+    void (*vertices)(const VertexLayout& layout, size_t first, int n, ScreenVertex* out);
     // n pixels at one depth whose texels lie side by side in src; colour is null when plain.
     void (*row)(uint32_t* dst, uint16_t* depth, const uint32_t* src, int n, uint16_t z, const float* colour);
     // Pixels [x, x + n) of a triangle row: u, v (0..1 over the texture) and depth z are

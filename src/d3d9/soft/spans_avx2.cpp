@@ -65,6 +65,10 @@ struct Colour {
     __m256 v[4];
 };
 
+void verticesAvx2(const VertexLayout& layout, size_t first, int n, ScreenVertex* out) {
+    for (int i = 0; i < n; ++i) out[i] = transformVertex(layout, first + size_t(i));
+}
+
 void rowAvx2(uint32_t* dst, uint16_t* depth, const uint32_t* src, int n, uint16_t z, const float* colour) {
     Colour col(colour);
     __m128i zv = _mm_set1_epi16(static_cast<short>(z));
@@ -169,6 +173,6 @@ void fill16Avx2(uint16_t* dst, int n, uint16_t value) {
 
 }  // namespace
 
-SpanKernels avx2Kernels() { return {rowAvx2, affineAvx2, toXrgbAvx2, fill32Avx2, fill16Avx2}; }
+SpanKernels avx2Kernels() { return {verticesAvx2, rowAvx2, affineAvx2, toXrgbAvx2, fill32Avx2, fill16Avx2}; }
 
 }  // namespace d3d9soft
