@@ -221,21 +221,11 @@ void drawRect(const Target& t, Band b, const Rect& r) {
     int x0 = std::max(r.x0, 0), x1 = std::min(r.x1, t.width);
     int y0 = std::max(r.y0, b.y0), y1 = std::min(r.y1, b.y1);
     if (x0 >= x1 || y0 >= y1) return;
-    const SpanKernels& k = spanKernels();
     const Shading& s = r.s;
-    int firstColumn = int((int64_t(r.tx) + (x0 - r.x0)) % s.tw);
-    int ty = int((int64_t(r.ty) + (y0 - r.y0)) % s.th);
-    for (int y = y0; y < y1; ++y, ty = ty + 1 == s.th ? 0 : ty + 1) {
-        const uint32_t* texRow = s.texels + size_t(ty) * s.tw;
-        size_t at = size_t(y) * t.width;
-        int x = x0, tx = firstColumn;
-        while (x < x1) {
-            int n = std::min(x1 - x, s.tw - tx);
-            k.row(t.colour + at + x, t.depth + at + x, texRow + tx, n, r.z, s.plain ? nullptr : s.colour);
-            x += n;
-            tx = 0;
-        }
-    }
+    int tx = int((int64_t(r.tx) + (x0 - r.x0)) % s.tw), ty = int((int64_t(r.ty) + (y0 - r.y0)) % s.th);
+    size_t at = size_t(y0) * t.width + x0;
+    spanKernels().rect(t.colour + at, t.depth + at, size_t(t.width), x1 - x0, y1 - y0, s.texels, s.tw, s.th, tx, ty, r.z,
+                       s.plain ? nullptr : s.colour);
 }
 
 void fill(const Target& t, Band b, const Fill& f) {

@@ -13,12 +13,16 @@ void verticesBaseline(const VertexLayout& layout, size_t first, int n, ScreenVer
     for (int i = 0; i < n; ++i) out[i] = transformVertex(layout, first + size_t(i));
 }
 
-void rowBaseline(uint32_t* dst, uint16_t* depth, const uint32_t* src, int n, uint16_t z, const float* colour) {
-    for (int i = 0; i < n; ++i) {
-        if (z > depth[i]) continue;
-        depth[i] = z;
-        dst[i] = blendStandard(colour ? modulateTexel(src[i], colour) : src[i], dst[i]);
-    }
+void rectBaseline(uint32_t* dst, uint16_t* depth, size_t pitch, int w, int h, const uint32_t* texels, int tw, int th,
+                  int tx, int ty, uint16_t z, const float* colour) {
+    forRectRows(dst, depth, pitch, w, h, texels, tw, th, tx, ty,
+                [z, colour](uint32_t* d, uint16_t* zb, const uint32_t* src, int n) {
+                    for (int i = 0; i < n; ++i) {
+                        if (z > zb[i]) continue;
+                        zb[i] = z;
+                        d[i] = blendStandard(colour ? modulateTexel(src[i], colour) : src[i], d[i]);
+                    }
+                });
 }
 
 void affineBaseline(uint32_t* dst, uint16_t* depth, int x, int n, const uint32_t* texels, int tw, int th,
@@ -54,7 +58,7 @@ void fill16Baseline(uint16_t* dst, int n, uint16_t value) {
 }  // namespace
 
 SpanKernels baselineKernels() {
-    return {verticesBaseline, rowBaseline, affineBaseline, toXrgbBaseline, fill32Baseline, fill16Baseline};
+    return {verticesBaseline, rectBaseline, affineBaseline, toXrgbBaseline, fill32Baseline, fill16Baseline};
 }
 
 const SpanKernels& spanKernels() {

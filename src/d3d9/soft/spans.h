@@ -97,13 +97,29 @@ inline ScreenVertex transformVertex(const VertexLayout& l, size_t i) {
     return v;
 }
 
+// The rows of a rect kernel around a row function, split where the texture wraps.
+template <typename Row>
+inline void forRectRows(uint32_t* dst, uint16_t* depth, size_t pitch, int w, int h, const uint32_t* texels, int tw,
+                        int th, int tx, int ty, Row row) {
+    for (int y = 0; y < h; ++y, dst += pitch, depth += pitch, ty = ty + 1 == th ? 0 : ty + 1) {
+        const uint32_t* texRow = texels + size_t(ty) * tw;
+        for (int x = 0, column = tx; x < w; column = 0) {
+            int n = w - x < tw - column ? w - x : tw - column;
+            row(dst + x, depth + x, texRow + column, n);
+            x += n;
+        }
+    }
+}
+
 }  // namespace
 
 struct SpanKernels {
     // Vertices [first, first + n) of a layout into out; where the CPU has FMA, inline.
     void (*vertices)(const VertexLayout& layout, size_t first, int n, ScreenVertex* out);
-    // n pixels at one depth whose texels lie side by side in src; colour is null when plain.
-    void (*row)(uint32_t* dst, uint16_t* depth, const uint32_t* src, int n, uint16_t z, const float* colour);
+    // w x h pixels at one depth from dst and depth on (rows pitch apart) take texels from
+    // (tx, ty) on, one per pixel, wrapping around the tw x th texture; colour is null when plain.
+    void (*rect)(uint32_t* dst, uint16_t* depth, size_t pitch, int w, int h, const uint32_t* texels, int tw, int th,
+                 int tx, int ty, uint16_t z, const float* colour);
     // Pixels [x, x + n) of a triangle row: u, v (0..1 over the texture) and depth z are
     // rowU + dudx * x and so on, evaluated per pixel; depth outside 0..1 is clipped away.
     void (*affine)(uint32_t* dst, uint16_t* depth, int x, int n, const uint32_t* texels, int tw, int th, float rowU,

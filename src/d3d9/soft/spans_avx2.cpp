@@ -69,9 +69,9 @@ void verticesAvx2(const VertexLayout& layout, size_t first, int n, ScreenVertex*
     for (int i = 0; i < n; ++i) out[i] = transformVertex(layout, first + size_t(i));
 }
 
-void rowAvx2(uint32_t* dst, uint16_t* depth, const uint32_t* src, int n, uint16_t z, const float* colour) {
-    Colour col(colour);
-    __m128i zv = _mm_set1_epi16(static_cast<short>(z));
+// One row of a rect: n pixels at depth z whose texels lie side by side in src.
+inline void rectRow(uint32_t* dst, uint16_t* depth, const uint32_t* src, int n, uint16_t z, __m128i zv,
+                    const Colour& col, const float* colour) {
     int i = 0;
     for (; i + 8 <= n; i += 8) {
         __m128i zb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(depth + i));
@@ -86,6 +86,14 @@ void rowAvx2(uint32_t* dst, uint16_t* depth, const uint32_t* src, int n, uint16_
         depth[i] = z;
         dst[i] = blendStandard(colour ? modulateTexel(src[i], colour) : src[i], dst[i]);
     }
+}
+
+void rectAvx2(uint32_t* dst, uint16_t* depth, size_t pitch, int w, int h, const uint32_t* texels, int tw, int th,
+              int tx, int ty, uint16_t z, const float* colour) {
+    Colour col(colour);
+    __m128i zv = _mm_set1_epi16(static_cast<short>(z));
+    forRectRows(dst, depth, pitch, w, h, texels, tw, th, tx, ty,
+                [&](uint32_t* d, uint16_t* zb, const uint32_t* src, int n) { rectRow(d, zb, src, n, z, zv, col, colour); });
 }
 
 // Texel columns or rows for eight coordinates, as wrapTexel takes them.
@@ -173,6 +181,6 @@ void fill16Avx2(uint16_t* dst, int n, uint16_t value) {
 
 }  // namespace
 
-SpanKernels avx2Kernels() { return {verticesAvx2, rowAvx2, affineAvx2, toXrgbAvx2, fill32Avx2, fill16Avx2}; }
+SpanKernels avx2Kernels() { return {verticesAvx2, rectAvx2, affineAvx2, toXrgbAvx2, fill32Avx2, fill16Avx2}; }
 
 }  // namespace d3d9soft
