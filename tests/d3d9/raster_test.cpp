@@ -12,11 +12,11 @@ namespace {
 using namespace d3d9soft;
 
 struct Canvas {
-    static constexpr int kW = 64, kH = 32;
-    std::vector<uint32_t> colour = std::vector<uint32_t>(kW * kH, 0);
-    std::vector<uint16_t> depth = std::vector<uint16_t>(kW * kH, 0xFFFF);
-    Target target() { return {colour.data(), depth.data(), kW, kH}; }
-    uint32_t at(int x, int y) const { return colour[size_t(y) * kW + x]; }
+    static constexpr int kW = 64, kH = 32, kPitch = kW + kRowSlack;
+    std::vector<uint32_t> colour = std::vector<uint32_t>(kPitch * kH, 0);
+    std::vector<uint16_t> depth = std::vector<uint16_t>(kPitch * kH, 0xFFFF);
+    Target target() { return {colour.data(), depth.data(), kW, kH, kPitch}; }
+    uint32_t at(int x, int y) const { return colour[size_t(y) * kPitch + x]; }
 };
 
 const uint32_t kOpaqueRed = 0xFF0000FF;
@@ -34,7 +34,8 @@ void drawQuad(Canvas& c, float x0, float y0, float x1, float y1, const Shading& 
 
 int covered(const Canvas& c) {
     int n = 0;
-    for (uint32_t p : c.colour) n += p != 0;
+    for (int y = 0; y < Canvas::kH; ++y)
+        for (int x = 0; x < Canvas::kW; ++x) n += c.at(x, y) != 0;
     return n;
 }
 
@@ -103,32 +104,37 @@ TEST(Raster, SimdSpansMatchThePortableOnes) {
     std::vector<uint32_t> texels(7 * 5);
     for (uint32_t& t : texels) t = rng();
     SpanKernels kernels[2] = {baselineKernels(), avx2Kernels()};
+    std::uniform_real_distribution<float> unit(0.f, 1.f), f(-3.f, 3.f), px(-4.f, 68.f);
     for (int round = 0; round < 200; ++round) {
-        std::vector<uint32_t> dst[2];
-        std::vector<uint16_t> depth[2];
-        dst[0].resize(67);
-        depth[0].resize(67);
-        for (uint32_t& d : dst[0]) d = rng();
-        for (uint16_t& d : depth[0]) d = uint16_t(rng() % 3 == 0 ? 0 : 0xFFFF - rng() % 64);
-        dst[1] = dst[0];
-        depth[1] = depth[0];
-        int n = 1 + int(rng() % 67);
-        std::uniform_real_distribution<float> unit(0.f, 1.f);
-        float colour[4] = {unit(rng), unit(rng), 0.5f, 1.f};
-        const float* factor = round % 3 ? colour : nullptr;
-        std::uniform_real_distribution<float> f(-3.f, 3.f);
-        float u = f(rng), du = f(rng) / 8, v = f(rng), dv = f(rng) / 8, z = 0.5f, dz = f(rng) / 100;
-        int x = int(rng() % 300);
-        for (int k = 0; k < 2; ++k) {
-            if (round % 2)
-                kernels[k].rect(dst[k].data(), depth[k].data(), 67, n, 1, texels.data(), 7, 5, x % 7, x % 5,
-                                uint16_t(0xFFF0), factor);
-            else
-                kernels[k].affine(dst[k].data(), depth[k].data(), x, n, texels.data(), 7, 5, u, du,
-                                  v, dv, z, dz, factor);
+        Canvas c[2];
+        for (size_t i = 0; i < c[0].colour.size(); ++i) {
+            c[0].colour[i] = rng();
+            c[0].depth[i] = uint16_t(rng() % 3 == 0 ? 0 : 0xFFFF - rng() % 64);
         }
-        ASSERT_EQ(dst[0], dst[1]) << "round " << round;
-        ASSERT_EQ(depth[0], depth[1]) << "round " << round;
+        c[1] = c[0];
+        float colour[4] = {unit(rng), unit(rng), 0.5f, 1.f};
+        Shading s = solid(texels.data(), 7, 5);
+        if (round % 3) {
+            std::copy(colour, colour + 4, s.colour);
+            s.plain = false;
+        }
+        int x = int(rng() % 60), y = int(rng() % 28), n = 1 + int(rng() % (64 - x)), h = 1 + int(rng() % (32 - y));
+        Triangle tri;
+        for (ScreenVertex& v : tri.v) v = {px(rng), px(rng) / 2, 0.5f + f(rng) / 6, f(rng), f(rng)};
+        tri.s = s;
+        TriangleRows rows;
+        bool any = triangleRows(c[0].target(), {0, Canvas::kH}, tri, &rows);
+        for (int k = 0; k < 2; ++k) {
+            if (round % 2) {
+                size_t at = size_t(y) * Canvas::kPitch + x;
+                kernels[k].rect(c[k].colour.data() + at, c[k].depth.data() + at, Canvas::kPitch, n, h, texels.data(), 7, 5,
+                                x % 7, y % 5, uint16_t(0xFFF0), s.plain ? nullptr : s.colour);
+            } else if (any) {
+                kernels[k].triangle(c[k].target(), rows, s);
+            }
+        }
+        ASSERT_EQ(c[0].colour, c[1].colour) << "round " << round;
+        ASSERT_EQ(c[0].depth, c[1].depth) << "round " << round;
     }
 }
 

@@ -26,16 +26,13 @@ int64_t floorDiv(int64_t a, int64_t b) {
 
 int64_t ceilDiv(int64_t a, int64_t b) { return -floorDiv(-a, b); }
 
-// floorDiv for b > 0, through doubles where a and b are exact in them: a 64-bit division per
-// edge and row would cost more than the row's pixels.
-inline int64_t floorDivFast(int64_t a, int64_t b) {
-    const int64_t exact = int64_t(1) << 52;
-    if (a <= -exact || a >= exact || b >= exact) return floorDiv(a, b);
-    int64_t q = int64_t(double(a) / double(b));
-    // Truncation and rounding leave the quotient a step or two off; integers settle it.
-    while (q * b > a) --q;
-    while ((q + 1) * b <= a) ++q;
-    return q;
+void startEdge(EdgeWalk* e, int64_t dx, int64_t dy, int64_t c) {
+    e->sign = dy > 0 ? 1 : (dy < 0 ? -1 : 0);
+    e->d = dy == 0 ? 1 : (dy > 0 ? dy : -dy) * kOne;
+    e->q = floorDiv(c, e->d);
+    e->r = c - e->q * e->d;
+    e->stepQ = floorDiv(dx * kOne, e->d);
+    e->stepR = dx * kOne - e->stepQ * e->d;
 }
 
 // The portable form of every pipeline the device can be put in.
@@ -78,23 +75,19 @@ void genericSpan(const Target& t, int y, int x0, int x1, const Shading& s, float
     }
 }
 
-struct Plane {
-    float a0, dadx, dady;
-};
-
 }  // namespace
 
-void drawTriangle(const Target& t, Band b, const Triangle& tri) {
+bool triangleRows(const Target& t, Band b, const Triangle& tri, TriangleRows* out) {
     const ScreenVertex* v[3] = {&tri.v[0], &tri.v[1], &tri.v[2]};
     for (const ScreenVertex* p : v)
-        if (!(std::fabs(p->x) < kMaxCoordinate && std::fabs(p->y) < kMaxCoordinate)) return;
+        if (!(std::fabs(p->x) < kMaxCoordinate && std::fabs(p->y) < kMaxCoordinate)) return false;
     int64_t X[3], Y[3];
     for (int k = 0; k < 3; ++k) {
         X[k] = snap(v[k]->x);
         Y[k] = snap(v[k]->y);
     }
     int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (Y[1] - Y[0]) * (X[2] - X[0]);
-    if (area == 0) return;
+    if (area == 0) return false;
     if (area < 0) {
         // The other winding: the first two vertices trade places so the inside is positive.
         std::swap(X[0], X[1]);
@@ -106,17 +99,18 @@ void drawTriangle(const Target& t, Band b, const Triangle& tri) {
     int64_t minY = std::min({Y[0], Y[1], Y[2]}), maxY = std::max({Y[0], Y[1], Y[2]});
     int y0 = int(std::max<int64_t>(b.y0, ceilDiv(minY, kOne)));
     int y1 = int(std::min<int64_t>(b.y1, floorDiv(maxY, kOne) + 1));
-    if (y0 >= y1) return;
+    if (y0 >= y1) return false;
+    out->y0 = y0;
+    out->y1 = y1;
+    out->width = t.width;
 
     // Edge k runs from vertex k to k + 1; E = dx (py - Y0) - dy (px - X0) > 0 inside.
-    int64_t dx[3], dy[3], bias[3];
     for (int k = 0; k < 3; ++k) {
         int n = (k + 1) % 3;
-        dx[k] = X[n] - X[k];
-        dy[k] = Y[n] - Y[k];
-        bool horizontalOwner = kBottomEdgeRule ? dx[k] < 0 : dx[k] > 0;
-        bool owns = dy[k] < 0 || (dy[k] == 0 && horizontalOwner);
-        bias[k] = owns ? 0 : 1;
+        int64_t dx = X[n] - X[k], dy = Y[n] - Y[k];
+        bool horizontalOwner = kBottomEdgeRule ? dx < 0 : dx > 0;
+        bool owns = dy < 0 || (dy == 0 && horizontalOwner);
+        startEdge(&out->edges[k], dx, dy, dx * (int64_t(y0) * kOne - Y[k]) + dy * X[k] - (owns ? 0 : 1));
     }
 
     // Interpolation from the unsnapped positions, relative to the pixel centres.
@@ -131,37 +125,22 @@ void drawTriangle(const Target& t, Band b, const Triangle& tri) {
         p.a0 = v[0]->*a - (p.dadx * (v[0]->x - 0.5f) + p.dady * (v[0]->y - 0.5f));
         return p;
     };
-    Plane pu = plane(&ScreenVertex::u), pv = plane(&ScreenVertex::v), pz = plane(&ScreenVertex::z);
+    out->u = plane(&ScreenVertex::u);
+    out->v = plane(&ScreenVertex::v);
+    out->z = plane(&ScreenVertex::z);
+    return true;
+}
 
-    const SpanKernels& k = spanKernels();
-    bool standard = tri.s.standard() && t.depth;
-    for (int y = y0; y < y1; ++y) {
-        int64_t lo = 0, hi = t.width - 1;
-        int64_t py = int64_t(y) * kOne;
-        for (int e = 0; e < 3; ++e) {
-            // E(i) = c - dy * kOne * i must be at least bias.
-            int64_t c = dx[e] * (py - Y[e]) + dy[e] * X[e];
-            if (dy[e] == 0) {
-                if (c < bias[e]) hi = -1;
-            } else if (dy[e] > 0) {
-                hi = std::min(hi, floorDivFast(c - bias[e], dy[e] * kOne));
-            } else {
-                lo = std::max(lo, -floorDivFast(c - bias[e], -dy[e] * kOne));
-            }
-        }
-        if (lo > hi) continue;
-        float yf = float(y);
-        // Fused multiply-adds, as GL's rasteriser here evaluates its planes (seen by experiment).
-        float rowU = std::fma(pu.dady, yf, pu.a0), rowV = std::fma(pv.dady, yf, pv.a0), rowZ = std::fma(pz.dady, yf, pz.a0);
-        int x0 = int(lo), n = int(hi - lo + 1);
-        if (standard) {
-            size_t at = size_t(y) * t.width + x0;
-            k.affine(t.colour + at, t.depth + at, x0, n, tri.s.texels, tri.s.tw, tri.s.th, rowU, pu.dadx, rowV,
-                     pv.dadx, rowZ, pz.dadx, tri.s.plain ? nullptr : tri.s.colour);
-        } else {
-            genericSpan(t, y, x0, x0 + n, tri.s, rowU, pu.dadx, rowV, pv.dadx, rowZ, pz.dadx);
-        }
+void drawTriangle(const Target& t, Band b, const Triangle& tri) {
+    TriangleRows rows;
+    if (!triangleRows(t, b, tri, &rows)) return;
+    if (tri.s.standard() && t.depth) {
+        spanKernels().triangle(t, rows, tri.s);
+        return;
     }
+    forTriangleRows(rows, [&](int y, int x0, int n, float rowU, float rowV, float rowZ) {
+        genericSpan(t, y, x0, x0 + n, tri.s, rowU, rows.u.dadx, rowV, rows.v.dadx, rowZ, rows.z.dadx);
+    });
 }
 
 bool quadAsRect(const ScreenVertex v[4], const Shading& s, Rect* out) {
@@ -223,8 +202,8 @@ void drawRect(const Target& t, Band b, const Rect& r) {
     if (x0 >= x1 || y0 >= y1) return;
     const Shading& s = r.s;
     int tx = int((int64_t(r.tx) + (x0 - r.x0)) % s.tw), ty = int((int64_t(r.ty) + (y0 - r.y0)) % s.th);
-    size_t at = size_t(y0) * t.width + x0;
-    spanKernels().rect(t.colour + at, t.depth + at, size_t(t.width), x1 - x0, y1 - y0, s.texels, s.tw, s.th, tx, ty, r.z,
+    size_t at = size_t(y0) * t.pitch + x0;
+    spanKernels().rect(t.colour + at, t.depth + at, size_t(t.pitch), x1 - x0, y1 - y0, s.texels, s.tw, s.th, tx, ty, r.z,
                        s.plain ? nullptr : s.colour);
 }
 
@@ -234,11 +213,12 @@ void fill(const Target& t, Band b, const Fill& f) {
     int n = f.x1 - f.x0;
     // A clear of whole rows is one run over the band.
     if (f.x0 == 0 && n == t.width) {
+        n = t.pitch;
         n *= y1 - y0;
         y1 = y0 + (n > 0 ? 1 : 0);
     }
     for (int y = y0; y < y1; ++y) {
-        size_t at = size_t(y) * t.width + f.x0;
+        size_t at = size_t(y) * t.pitch + f.x0;
         if (f.colourToo) k.fill32(t.colour + at, n, f.colour);
         if (f.depthToo && t.depth) k.fill16(t.depth + at, n, f.z);
     }

@@ -6,11 +6,16 @@
 
 namespace d3d9soft {
 
+// Rows are this many words longer than the picture, so eight pixels from any column of a row
+// stay within that row's memory (the span kernels write whole groups of eight).
+constexpr int kRowSlack = 8;
+
 // Colour words hold RGBA bytes in memory order (R lowest), as textures do.
 struct Target {
     uint32_t* colour;
     uint16_t* depth;  // null without a depth buffer
     int width, height;
+    int pitch;  // words from one row to the next: at least width + kRowSlack
 };
 
 // The rows [y0, y1) one worker owns.
@@ -44,6 +49,28 @@ struct Triangle {
     Shading s;
 };
 
+// One edge's limit on a row's pixels, stepped from row to row without dividing: pixel i of
+// the row is inside while E(i) = c - dy kOne i >= 0 (the fill rule's bias already taken from c).
+// q = floor(c / d) with d = |dy| kOne and remainder r is the last pixel inside (sign > 0) or
+// minus the first (sign < 0); a horizontal edge (sign 0, d = 1) keeps the row while q >= 0.
+// Each row c grows by dx kOne, which is stepQ d + stepR.
+struct EdgeWalk {
+    int64_t q, r, d, stepQ, stepR;
+    int sign;
+};
+
+// An attribute across a triangle: a0 + dadx x + dady y at pixel (x, y).
+struct Plane {
+    float a0, dadx, dady;
+};
+
+// A triangle as the span kernels walk it: rows [y0, y1) from the first, pixels [0, width).
+struct TriangleRows {
+    EdgeWalk edges[3];
+    Plane u, v, z;
+    int y0, y1, width;
+};
+
 // An axis-aligned quad drawn one texel per pixel: pixels [x0, x1) x [y0, y1) take texel
 // (tx + x - x0, ty + y - y0), wrapped, all at one depth.
 struct Rect {
@@ -63,6 +90,8 @@ struct Fill {
 // Sub-pixel precision of vertex positions: GL's rasteriser here (llvmpipe) snaps to 1/256.
 constexpr int kSubpixelBits = 8;
 
+// The rows of tri within the band; false when it covers none of them.
+bool triangleRows(const Target& t, Band b, const Triangle& tri, TriangleRows* out);
 void drawTriangle(const Target& t, Band b, const Triangle& tri);
 void drawRect(const Target& t, Band b, const Rect& r);
 void fill(const Target& t, Band b, const Fill& f);

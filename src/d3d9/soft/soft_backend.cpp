@@ -24,6 +24,8 @@ namespace {
 
 const uint32_t kWhite = 0xFFFFFFFF;
 
+int pitch(UINT width) { return int(width) + kRowSlack; }
+
 bool isIdentity(const D3DMATRIX& m) {
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j)
@@ -84,7 +86,7 @@ private:
 SoftBackend::SoftBackend(HWND window, UINT width, UINT height, std::vector<uint32_t>&& colour,
                          std::vector<uint16_t>&& depth)
     : window_(window), width_(width), height_(height), colour_(std::move(colour)), depth_(std::move(depth)),
-      workers_(Target{colour_.data(), depth_.empty() ? nullptr : depth_.data(), int(width), int(height)},
+      workers_(Target{colour_.data(), depth_.empty() ? nullptr : depth_.data(), int(width), int(height), pitch(width)},
                workerCount()) {}
 
 SoftBackend::~SoftBackend() { finish(nullptr); }
@@ -226,7 +228,7 @@ void SoftBackend::bandDone(Band band) {
     const SDL_PixelFormat* f = s->format;
     int rows = std::min(band.y1, s->h), cols = std::min(int(width_), s->w);
     for (int y = band.y0; y < rows; ++y) {
-        const uint32_t* src = colour_.data() + size_t(y) * width_;
+        const uint32_t* src = colour_.data() + size_t(y) * pitch(width_);
         BYTE* dst = static_cast<BYTE*>(s->pixels) + size_t(y) * s->pitch;
         if (f->BytesPerPixel == 4 && f->Rshift == 16 && f->Gshift == 8 && f->Bshift == 0) {
             // The usual X11 surface.
@@ -264,8 +266,9 @@ void SoftBackend::present() {
 
 void SoftBackend::readBack(std::vector<BYTE>* rgba) {
     finish(nullptr);
-    rgba->resize(colour_.size() * 4);
-    std::memcpy(rgba->data(), colour_.data(), rgba->size());
+    rgba->resize(size_t(width_) * height_ * 4);
+    for (UINT y = 0; y < height_; ++y)
+        std::memcpy(rgba->data() + size_t(y) * width_ * 4, colour_.data() + size_t(y) * pitch(width_), size_t(width_) * 4);
 }
 
 }  // namespace
@@ -273,8 +276,8 @@ void SoftBackend::readBack(std::vector<BYTE>* rgba) {
 HRESULT createBackend(HWND window, UINT width, UINT height, bool depthBuffer, std::unique_ptr<d3d9impl::Backend>* out) {
     if (window->flags & SDL_OPENGL) return D3DERR_NOTAVAILABLE;
     try {
-        std::vector<uint32_t> colour(size_t(width) * height, 0);
-        std::vector<uint16_t> depth(depthBuffer ? size_t(width) * height : 0, 0xFFFF);
+        std::vector<uint32_t> colour(size_t(pitch(width)) * height, 0);
+        std::vector<uint16_t> depth(depthBuffer ? size_t(pitch(width)) * height : 0, 0xFFFF);
         out->reset(new SoftBackend(window, width, height, std::move(colour), std::move(depth)));
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;

@@ -25,8 +25,8 @@ void rectBaseline(uint32_t* dst, uint16_t* depth, size_t pitch, int w, int h, co
                 });
 }
 
-void affineBaseline(uint32_t* dst, uint16_t* depth, int x, int n, const uint32_t* texels, int tw, int th,
-                    float rowU, float dudx, float rowV, float dvdx, float rowZ, float dzdx, const float* colour) {
+void affineSpan(uint32_t* dst, uint16_t* depth, int x, int n, const uint32_t* texels, int tw, int th, float rowU,
+                float dudx, float rowV, float dvdx, float rowZ, float dzdx, const float* colour) {
     for (int i = 0; i < n; ++i) {
         float xf = float(x + i);
         float z = std::fma(dzdx, xf, rowZ);
@@ -38,6 +38,15 @@ void affineBaseline(uint32_t* dst, uint16_t* depth, int x, int n, const uint32_t
         uint32_t t = texels[tv * tw + tu];
         dst[i] = blendStandard(colour ? modulateTexel(t, colour) : t, dst[i]);
     }
+}
+
+void triangleBaseline(const Target& t, const TriangleRows& rows, const Shading& s) {
+    const float* colour = s.plain ? nullptr : s.colour;
+    forTriangleRows(rows, [&](int y, int x0, int n, float rowU, float rowV, float rowZ) {
+        size_t at = size_t(y) * t.pitch + x0;
+        affineSpan(t.colour + at, t.depth + at, x0, n, s.texels, s.tw, s.th, rowU, rows.u.dadx, rowV, rows.v.dadx, rowZ,
+                   rows.z.dadx, colour);
+    });
 }
 
 void toXrgbBaseline(uint32_t* dst, const uint32_t* src, int n) {
@@ -58,7 +67,7 @@ void fill16Baseline(uint16_t* dst, int n, uint16_t value) {
 }  // namespace
 
 SpanKernels baselineKernels() {
-    return {verticesBaseline, rectBaseline, affineBaseline, toXrgbBaseline, fill32Baseline, fill16Baseline};
+    return {verticesBaseline, rectBaseline, triangleBaseline, toXrgbBaseline, fill32Baseline, fill16Baseline};
 }
 
 const SpanKernels& spanKernels() {

@@ -111,6 +111,30 @@ inline void forRectRows(uint32_t* dst, uint16_t* depth, size_t pitch, int w, int
     }
 }
 
+// Calls span(y, x0, n, rowU, rowV, rowZ) for each row of a triangle that has pixels inside;
+// the attribute at pixel x of the row is rowU + u.dadx x and so on.
+template <typename Span>
+inline void forTriangleRows(TriangleRows rows, Span span) {
+    for (int y = rows.y0; y < rows.y1; ++y) {
+        int64_t lo = 0, hi = rows.width - 1;
+        for (EdgeWalk& e : rows.edges) {
+            if (e.sign > 0) hi = e.q < hi ? e.q : hi;
+            else if (e.sign < 0) lo = -e.q > lo ? -e.q : lo;
+            else if (e.q < 0) hi = -1;
+            // Branch-free: the carry is taken about half the time.
+            e.r += e.stepR;
+            int64_t carry = -int64_t(e.r >= e.d);
+            e.q += e.stepQ - carry;
+            e.r -= e.d & carry;
+        }
+        if (lo > hi) continue;
+        float yf = float(y);
+        // Fused multiply-adds, as GL's rasteriser here evaluates its planes (seen by experiment).
+        span(y, int(lo), int(hi - lo + 1), std::fma(rows.u.dady, yf, rows.u.a0), std::fma(rows.v.dady, yf, rows.v.a0),
+             std::fma(rows.z.dady, yf, rows.z.a0));
+    }
+}
+
 }  // namespace
 
 struct SpanKernels {
@@ -120,10 +144,10 @@ struct SpanKernels {
     // (tx, ty) on, one per pixel, wrapping around the tw x th texture; colour is null when plain.
     void (*rect)(uint32_t* dst, uint16_t* depth, size_t pitch, int w, int h, const uint32_t* texels, int tw, int th,
                  int tx, int ty, uint16_t z, const float* colour);
-    // Pixels [x, x + n) of a triangle row: u, v (0..1 over the texture) and depth z are
-    // rowU + dudx * x and so on, evaluated per pixel; depth outside 0..1 is clipped away.
-    void (*affine)(uint32_t* dst, uint16_t* depth, int x, int n, const uint32_t* texels, int tw, int th, float rowU,
-                   float dudx, float rowV, float dvdx, float rowZ, float dzdx, const float* colour);
+    // A triangle in the standard pipeline: u, v (0..1 over the texture) and depth z from the
+    // planes, evaluated per pixel; depth outside 0..1 is clipped away. Groups of eight pixels
+    // reach up to seven past a row's span, into the row's slack where it ends (see kRowSlack).
+    void (*triangle)(const Target& t, const TriangleRows& rows, const Shading& s);
     // RGBA bytes to the X8R8G8B8 words of a 32-bit window surface.
     void (*toXrgb)(uint32_t* dst, const uint32_t* src, int n);
     // Clears: n colour words, n depth values.

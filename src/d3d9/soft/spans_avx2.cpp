@@ -133,22 +133,26 @@ inline void affine8(uint32_t* dst, uint16_t* depth, int x, __m256i live, const u
     blend8(dst, col.apply(t), pass);
 }
 
-void affineAvx2(uint32_t* dst, uint16_t* depth, int x, int n, const uint32_t* texels, int tw, int th, float rowU,
-                float dudx, float rowV, float dvdx, float rowZ, float dzdx, const float* colour) {
-    Colour col(colour);
+inline void affineSpan(uint32_t* dst, uint16_t* depth, int x, int n, const uint32_t* texels, int tw, int th,
+                       float rowU, float dudx, float rowV, float dvdx, float rowZ, float dzdx, const Colour& col) {
     const __m256i all = _mm256_set1_epi32(-1);
     int i = 0;
     for (; i + 8 <= n; i += 8)
         affine8(dst + i, depth + i, x + i, all, texels, tw, th, rowU, dudx, rowV, dvdx, rowZ, dzdx, col);
     if (i == n) return;
-    // The last few pixels go through copies, so nothing past the span is read or written.
-    uint32_t c[8] = {};
-    uint16_t d[8] = {};
-    int left = n - i;
-    for (int k = 0; k < left; ++k) c[k] = dst[i + k], d[k] = depth[i + k];
-    __m256i live = _mm256_cmpgt_epi32(_mm256_set1_epi32(left), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
-    affine8(c, d, x + i, live, texels, tw, th, rowU, dudx, rowV, dvdx, rowZ, dzdx, col);
-    for (int k = 0; k < left; ++k) dst[i + k] = c[k], depth[i + k] = d[k];
+    // The last few pixels as a group whose other lanes keep what is there (the row's slack
+    // holds them where the row ends).
+    __m256i live = _mm256_cmpgt_epi32(_mm256_set1_epi32(n - i), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+    affine8(dst + i, depth + i, x + i, live, texels, tw, th, rowU, dudx, rowV, dvdx, rowZ, dzdx, col);
+}
+
+void triangleAvx2(const Target& t, const TriangleRows& rows, const Shading& s) {
+    Colour col(s.plain ? nullptr : s.colour);
+    forTriangleRows(rows, [&](int y, int x0, int n, float rowU, float rowV, float rowZ) {
+        size_t at = size_t(y) * t.pitch + x0;
+        affineSpan(t.colour + at, t.depth + at, x0, n, s.texels, s.tw, s.th, rowU, rows.u.dadx, rowV, rows.v.dadx, rowZ,
+                   rows.z.dadx, col);
+    });
 }
 
 void toXrgbAvx2(uint32_t* dst, const uint32_t* src, int n) {
@@ -181,6 +185,6 @@ void fill16Avx2(uint16_t* dst, int n, uint16_t value) {
 
 }  // namespace
 
-SpanKernels avx2Kernels() { return {verticesAvx2, rectAvx2, affineAvx2, toXrgbAvx2, fill32Avx2, fill16Avx2}; }
+SpanKernels avx2Kernels() { return {verticesAvx2, rectAvx2, triangleAvx2, toXrgbAvx2, fill32Avx2, fill16Avx2}; }
 
 }  // namespace d3d9soft
