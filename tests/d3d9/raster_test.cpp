@@ -127,8 +127,8 @@ TEST(Raster, SimdSpansMatchThePortableOnes) {
         for (int k = 0; k < 2; ++k) {
             if (round % 2) {
                 size_t at = size_t(y) * Canvas::kPitch + x;
-                kernels[k].rect(c[k].colour.data() + at, c[k].depth.data() + at, Canvas::kPitch, n, h, texels.data(), 7, 5,
-                                x % 7, y % 5, uint16_t(0xFFF0), s.plain ? nullptr : s.colour);
+                kernels[k].rect(c[k].colour.data() + at, c[k].depth.data() + at, Canvas::kPitch, n, h, texels.data(), 7,
+                                5, x % 7, y % 5, uint16_t(0xFFF0), s.plain ? nullptr : s.colour);
             } else if (any) {
                 kernels[k].triangle(c[k].target(), rows, s);
             }

@@ -268,7 +268,8 @@ void SoftBackend::readBack(std::vector<BYTE>* rgba) {
     finish(nullptr);
     rgba->resize(size_t(width_) * height_ * 4);
     for (UINT y = 0; y < height_; ++y)
-        std::memcpy(rgba->data() + size_t(y) * width_ * 4, colour_.data() + size_t(y) * pitch(width_), size_t(width_) * 4);
+        std::memcpy(rgba->data() + size_t(y) * width_ * 4, colour_.data() + size_t(y) * pitch(width_),
+                    size_t(width_) * 4);
 }
 
 }  // namespace

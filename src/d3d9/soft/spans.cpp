@@ -44,6 +44,8 @@ void triangleBaseline(const Target& t, const TriangleRows& rows, const Shading& 
     const float* colour = s.plain ? nullptr : s.colour;
     forTriangleRows(rows, [&](int y, int x0, int n, float rowU, float rowV, float rowZ) {
         size_t at = size_t(y) * t.pitch + x0;
+        size_t ahead = at + size_t(kPrefetchRows) * t.pitch;
+        if (y + kPrefetchRows < rows.y1) prefetchPixels(t.colour + ahead, t.depth + ahead, n);
         affineSpan(t.colour + at, t.depth + at, x0, n, s.texels, s.tw, s.th, rowU, rows.u.dadx, rowV, rows.v.dadx, rowZ,
                    rows.z.dadx, colour);
     });

@@ -80,7 +80,8 @@ inline ScreenVertex transformVertex(const VertexLayout& l, size_t i) {
     if (l.uvOffset >= 0) std::memcpy(uv, p + l.uvOffset, sizeof uv);
     const float(*m)[4] = l.mvp;
     float c[4];
-    for (int j = 0; j < 4; ++j) c[j] = std::fma(pos[2], m[2][j], std::fma(pos[1], m[1][j], std::fma(pos[0], m[0][j], m[3][j])));
+    for (int j = 0; j < 4; ++j)
+        c[j] = std::fma(pos[2], m[2][j], std::fma(pos[1], m[1][j], std::fma(pos[0], m[0][j], m[3][j])));
     ScreenVertex v;
     // Behind the eye nothing is drawn (no clipping against w is done).
     if (!(c[3] > 0.f)) {
@@ -97,12 +98,24 @@ inline ScreenVertex transformVertex(const VertexLayout& l, size_t i) {
     return v;
 }
 
+// Pictures land anywhere on the screen, so their rows miss the caches; a row a few rows ahead
+// is asked for while this one is drawn (a row fits in a few cache lines).
+constexpr int kPrefetchRows = 4;
+
+inline void prefetchPixels(const uint32_t* colour, const uint16_t* depth, int n) {
+    __builtin_prefetch(colour, 1);
+    __builtin_prefetch(colour + n - 1, 1);
+    __builtin_prefetch(depth, 1);
+    __builtin_prefetch(depth + n - 1, 1);
+}
+
 // The rows of a rect kernel around a row function, split where the texture wraps.
 template <typename Row>
 inline void forRectRows(uint32_t* dst, uint16_t* depth, size_t pitch, int w, int h, const uint32_t* texels, int tw,
                         int th, int tx, int ty, Row row) {
     for (int y = 0; y < h; ++y, dst += pitch, depth += pitch, ty = ty + 1 == th ? 0 : ty + 1) {
         const uint32_t* texRow = texels + size_t(ty) * tw;
+        if (y + kPrefetchRows < h) prefetchPixels(dst + kPrefetchRows * pitch, depth + kPrefetchRows * pitch, w);
         for (int x = 0, column = tx; x < w; column = 0) {
             int n = w - x < tw - column ? w - x : tw - column;
             row(dst + x, depth + x, texRow + column, n);

@@ -93,7 +93,9 @@ void rectAvx2(uint32_t* dst, uint16_t* depth, size_t pitch, int w, int h, const 
     Colour col(colour);
     __m128i zv = _mm_set1_epi16(static_cast<short>(z));
     forRectRows(dst, depth, pitch, w, h, texels, tw, th, tx, ty,
-                [&](uint32_t* d, uint16_t* zb, const uint32_t* src, int n) { rectRow(d, zb, src, n, z, zv, col, colour); });
+                [&](uint32_t* d, uint16_t* zb, const uint32_t* src, int n) {
+                    rectRow(d, zb, src, n, z, zv, col, colour);
+                });
 }
 
 // Texel columns or rows for eight coordinates, as wrapTexel takes them.
@@ -150,6 +152,8 @@ void triangleAvx2(const Target& t, const TriangleRows& rows, const Shading& s) {
     Colour col(s.plain ? nullptr : s.colour);
     forTriangleRows(rows, [&](int y, int x0, int n, float rowU, float rowV, float rowZ) {
         size_t at = size_t(y) * t.pitch + x0;
+        size_t ahead = at + size_t(kPrefetchRows) * t.pitch;
+        if (y + kPrefetchRows < rows.y1) prefetchPixels(t.colour + ahead, t.depth + ahead, n);
         affineSpan(t.colour + at, t.depth + at, x0, n, s.texels, s.tw, s.th, rowU, rows.u.dadx, rowV, rows.v.dadx, rowZ,
                    rows.z.dadx, col);
     });
