@@ -75,8 +75,10 @@ private:
     std::vector<uint32_t> colour_;
     std::vector<uint16_t> depth_;
     Workers workers_;
-    D3DMATRIX mvp_;
-    bool mvpDirty_ = true;
+    D3DMATRIX mvp_, view_{};
+    bool mvpDirty_ = true, viewIsIdentity_ = false;
+    Shading shading_;
+    bool shadingDirty_ = true;
     // References that keep the textures of recorded draws alive until they are drawn.
     std::vector<d3d9impl::Texture*> held_;
     d3d9impl::Texture* lastHeld_ = nullptr;
@@ -99,8 +101,11 @@ void SoftBackend::finish(BandSink* sink) {
 }
 
 void SoftBackend::stateChanged(const PipelineState&, StateChange what, D3DRENDERSTATETYPE) {
-    // Everything else is read at the draw.
-    if (what == StateChange::ModelView || what == StateChange::Projection) mvpDirty_ = true;
+    // The rest (the vertex stream) is read at the draw.
+    if (what == StateChange::ModelView || what == StateChange::Projection)
+        mvpDirty_ = true;
+    else if (what != StateChange::Arrays)
+        shadingDirty_ = true;
 }
 
 void SoftBackend::clear(const std::vector<ClearRect>& rects, DWORD flags, D3DCOLOR color, float z) {
@@ -183,12 +188,20 @@ void SoftBackend::pushTriangle(const ScreenVertex& a, const ScreenVertex& b, con
 
 void SoftBackend::draw(const PipelineState& s, D3DPRIMITIVETYPE type, UINT first, UINT count) {
     if (mvpDirty_) {
+        if (std::memcmp(&s.view, &view_, sizeof view_) != 0) {
+            view_ = s.view;
+            viewIsIdentity_ = isIdentity(view_);
+        }
         // Multiplying by an identity view is exact, so it is skipped.
-        mvp_ = isIdentity(s.view) ? d3d9impl::multiply(s.world, s.projection)
-                                  : d3d9impl::multiply(d3d9impl::multiply(s.world, s.view), s.projection);
+        mvp_ = viewIsIdentity_ ? d3d9impl::multiply(s.world, s.projection)
+                               : d3d9impl::multiply(d3d9impl::multiply(s.world, s.view), s.projection);
         mvpDirty_ = false;
     }
-    Shading sh = shading(s);
+    if (shadingDirty_) {
+        shading_ = shading(s);
+        shadingDirty_ = false;
+    }
+    const Shading& sh = shading_;
     if (sh.texels != &kWhite && !hold(s.texture)) return;
     const SpanKernels& k = spanKernels();
     VertexLayout l = layout(s);
