@@ -26,6 +26,19 @@ int64_t floorDiv(int64_t a, int64_t b) {
 
 int64_t ceilDiv(int64_t a, int64_t b) { return -floorDiv(-a, b); }
 
+// floor for |d| < 2^63, without a library call.
+int64_t floorToInt(double d) {
+    int64_t i = int64_t(d);
+    return i - (double(i) > d ? 1 : 0);
+}
+
+// i modulo size in [0, size); sizes are mostly powers of two.
+int wrapIndex(int64_t i, int size) {
+    if ((size & (size - 1)) == 0) return int(i & (size - 1));
+    int64_t m = i % size;
+    return int(m < 0 ? m + size : m);
+}
+
 void startEdge(EdgeWalk* e, int64_t dx, int64_t dy, int64_t c) {
     e->sign = dy > 0 ? 1 : (dy < 0 ? -1 : 0);
     e->d = dy == 0 ? 1 : (dy > 0 ? dy : -dy) * kOne;
@@ -185,12 +198,12 @@ bool quadAsRect(const ScreenVertex v[4], const Shading& s, Rect* out) {
     // interpolation's rounding decides, so those go the triangle way.
     double tu = double(v[l].u) * s.tw + (out->x0 + 0.5 - xl) * su / (xr - xl);
     double tv = double(v[top].v) * s.th + (out->y0 + 0.5 - yt) * sv / (yb - yt);
-    double fu = tu - std::floor(tu), fv = tv - std::floor(tv);
+    if (!(std::fabs(tu) < 1e15 && std::fabs(tv) < 1e15)) return false;
+    int64_t iu = floorToInt(tu), iv = floorToInt(tv);
+    double fu = tu - double(iu), fv = tv - double(iv);
     if (fu < 1.0 / 32 || fu > 31.0 / 32 || fv < 1.0 / 32 || fv > 31.0 / 32) return false;
-    out->tx = int(int64_t(std::floor(tu)) % s.tw);
-    out->ty = int(int64_t(std::floor(tv)) % s.th);
-    if (out->tx < 0) out->tx += s.tw;
-    if (out->ty < 0) out->ty += s.th;
+    out->tx = wrapIndex(iu, s.tw);
+    out->ty = wrapIndex(iv, s.th);
     out->z = depth16(v[0].z);
     out->s = s;
     return true;
@@ -201,7 +214,7 @@ void drawRect(const Target& t, Band b, const Rect& r) {
     int y0 = std::max(r.y0, b.y0), y1 = std::min(r.y1, b.y1);
     if (x0 >= x1 || y0 >= y1) return;
     const Shading& s = r.s;
-    int tx = int((int64_t(r.tx) + (x0 - r.x0)) % s.tw), ty = int((int64_t(r.ty) + (y0 - r.y0)) % s.th);
+    int tx = wrapIndex(int64_t(r.tx) + (x0 - r.x0), s.tw), ty = wrapIndex(int64_t(r.ty) + (y0 - r.y0), s.th);
     size_t at = size_t(y0) * t.pitch + x0;
     spanKernels().rect(t.colour + at, t.depth + at, size_t(t.pitch), x1 - x0, y1 - y0, s.texels, s.tw, s.th, tx, ty,
                        r.z, s.plain ? nullptr : s.colour);
