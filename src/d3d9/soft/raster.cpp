@@ -70,20 +70,20 @@ uint32_t genericPixel(const Shading& s, uint32_t texel, uint32_t dst) {
     return out;
 }
 
-void genericSpan(const Target& t, int y, int x0, int x1, const Shading& s, float rowU, float dudx, float rowV,
-                 float dvdx, float rowZ, float dzdx) {
+void genericSpan(const Target& t, int y, int x0, int x1, const Shading& s, const TriangleRows& rows) {
     uint32_t* colour = t.colour + size_t(y) * t.width;
     uint16_t* depth = t.depth ? t.depth + size_t(y) * t.width : nullptr;
+    float yf = float(y);
     for (int x = x0; x < x1; ++x) {
         float xf = float(x);
-        float z = std::fma(dzdx, xf, rowZ);
+        float z = planeAt(rows.z, xf, yf);
         if (!(z >= 0.f && z <= 1.f)) continue;
         if (s.depthTest && depth) {
             uint16_t z16 = uint16_t(z * 65535.f + 0.5f);
             if (z16 > depth[x]) continue;
             depth[x] = z16;
         }
-        int tu = wrapTexel(std::fma(dudx, xf, rowU), s.tw), tv = wrapTexel(std::fma(dvdx, xf, rowV), s.th);
+        int tu = wrapTexel(planeAt(rows.u, xf, yf), s.tw), tv = wrapTexel(planeAt(rows.v, xf, yf), s.th);
         colour[x] = genericPixel(s, s.texels[tv * s.tw + tu], colour[x]);
     }
 }
@@ -126,16 +126,20 @@ bool triangleRows(const Target& t, Band b, const Triangle& tri, TriangleRows* ou
         startEdge(&out->edges[k], dx, dy, dx * (int64_t(y0) * kOne - Y[k]) + dy * X[k] - (owns ? 0 : 1));
     }
 
-    // Interpolation from the unsnapped positions, relative to the pixel centres.
+    // Interpolation from the unsnapped positions, as GL's setup here does it: the edges scaled
+    // by the inverse area first, every product and difference rounded on its own, the value
+    // at the origin's pixel centre from the first vertex.
     float dx01 = v[0]->x - v[1]->x, dy01 = v[0]->y - v[1]->y;
     float dx20 = v[2]->x - v[0]->x, dy20 = v[2]->y - v[0]->y;
-    float inv = 1.f / (dx01 * dy20 - dx20 * dy01);
+    float ooa = 1.f / (dx01 * dy20 - dy01 * dx20);
+    float dx01a = dx01 * ooa, dy01a = dy01 * ooa, dx20a = dx20 * ooa, dy20a = dy20 * ooa;
+    float x0c = v[0]->x - 0.5f, y0c = v[0]->y - 0.5f;
     auto plane = [&](float ScreenVertex::*a) {
         float da01 = v[0]->*a - v[1]->*a, da20 = v[2]->*a - v[0]->*a;
         Plane p;
-        p.dadx = (da01 * dy20 - dy01 * da20) * inv;
-        p.dady = (dx01 * da20 - da01 * dx20) * inv;
-        p.a0 = v[0]->*a - (p.dadx * (v[0]->x - 0.5f) + p.dady * (v[0]->y - 0.5f));
+        p.dadx = da01 * dy20a - da20 * dy01a;
+        p.dady = da20 * dx01a - da01 * dx20a;
+        p.a0 = v[0]->*a - (p.dadx * x0c + p.dady * y0c);
         return p;
     };
     out->u = plane(&ScreenVertex::u);
@@ -151,9 +155,7 @@ void drawTriangle(const Target& t, Band b, const Triangle& tri) {
         spanKernels().triangle(t, rows, tri.s);
         return;
     }
-    forTriangleRows(rows, [&](int y, int x0, int n, float rowU, float rowV, float rowZ) {
-        genericSpan(t, y, x0, x0 + n, tri.s, rowU, rows.u.dadx, rowV, rows.v.dadx, rowZ, rows.z.dadx);
-    });
+    forTriangleRows(rows, [&](int y, int x0, int n) { genericSpan(t, y, x0, x0 + n, tri.s, rows); });
 }
 
 bool quadAsRect(const ScreenVertex v[4], const Shading& s, Rect* out) {

@@ -59,7 +59,7 @@ struct EdgeWalk {
     int sign;
 };
 
-// An attribute across a triangle: a0 + dadx x + dady y at pixel (x, y).
+// An attribute across a triangle: a0 + dadx x + dady y at the centre of pixel (x, y).
 struct Plane {
     float a0, dadx, dady;
 };

@@ -1,7 +1,6 @@
 // The portable span kernels and the run-time choice between them and the AVX2 ones.
 #include "spans.h"
 
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -25,16 +24,17 @@ void rectBaseline(uint32_t* dst, uint16_t* depth, size_t pitch, int w, int h, co
                 });
 }
 
-void affineSpan(uint32_t* dst, uint16_t* depth, int x, int n, const uint32_t* texels, int tw, int th, float rowU,
-                float dudx, float rowV, float dvdx, float rowZ, float dzdx, const float* colour) {
+void affineSpan(uint32_t* dst, uint16_t* depth, int x, int y, int n, const uint32_t* texels, int tw, int th,
+                const TriangleRows& rows, const float* colour) {
+    float yf = float(y);
     for (int i = 0; i < n; ++i) {
         float xf = float(x + i);
-        float z = std::fma(dzdx, xf, rowZ);
+        float z = planeAt(rows.z, xf, yf);
         if (!(z >= 0.f && z <= 1.f)) continue;
         uint16_t z16 = uint16_t(z * 65535.f + 0.5f);
         if (z16 > depth[i]) continue;
         depth[i] = z16;
-        int tu = wrapTexel(std::fma(dudx, xf, rowU), tw), tv = wrapTexel(std::fma(dvdx, xf, rowV), th);
+        int tu = wrapTexel(planeAt(rows.u, xf, yf), tw), tv = wrapTexel(planeAt(rows.v, xf, yf), th);
         uint32_t t = texels[tv * tw + tu];
         dst[i] = blendStandard(colour ? modulateTexel(t, colour) : t, dst[i]);
     }
@@ -42,12 +42,11 @@ void affineSpan(uint32_t* dst, uint16_t* depth, int x, int n, const uint32_t* te
 
 void triangleBaseline(const Target& t, const TriangleRows& rows, const Shading& s) {
     const float* colour = s.plain ? nullptr : s.colour;
-    forTriangleRows(rows, [&](int y, int x0, int n, float rowU, float rowV, float rowZ) {
+    forTriangleRows(rows, [&](int y, int x0, int n) {
         size_t at = size_t(y) * t.pitch + x0;
         size_t ahead = at + size_t(kPrefetchRows) * t.pitch;
         if (y + kPrefetchRows < rows.y1) prefetchPixels(t.colour + ahead, t.depth + ahead, n);
-        affineSpan(t.colour + at, t.depth + at, x0, n, s.texels, s.tw, s.th, rowU, rows.u.dadx, rowV, rows.v.dadx, rowZ,
-                   rows.z.dadx, colour);
+        affineSpan(t.colour + at, t.depth + at, x0, y, n, s.texels, s.tw, s.th, rows, colour);
     });
 }
 

@@ -24,6 +24,12 @@ struct VertexLayout {
 // must never be what the portable code calls.
 namespace {
 
+// A plane at pixel (x, y) as GL's fragment stage here evaluates it: the x step fused onto a0,
+// then the y step fused onto that.
+inline float planeAt(const Plane& p, float x, float y) {
+    return std::fma(p.dady, y, std::fma(p.dadx, x, p.a0));
+}
+
 // a x b / 255 as GL's blender here rounds it (not always to nearest; seen by experiment).
 inline uint32_t mulNorm(uint32_t a, uint32_t b) {
     uint32_t x = a * b;
@@ -123,8 +129,7 @@ inline void forRectRows(uint32_t* dst, uint16_t* depth, size_t pitch, int w, int
     }
 }
 
-// Calls span(y, x0, n, rowU, rowV, rowZ) for each row of a triangle that has pixels inside;
-// the attribute at pixel x of the row is rowU + u.dadx x and so on.
+// Calls span(y, x0, n) for each row of a triangle that has pixels [x0, x0 + n) inside.
 template <typename Span>
 inline void forTriangleRows(TriangleRows rows, Span span) {
     for (int y = rows.y0; y < rows.y1; ++y) {
@@ -140,10 +145,7 @@ inline void forTriangleRows(TriangleRows rows, Span span) {
             e.r -= e.d & carry;
         }
         if (lo > hi) continue;
-        float yf = float(y);
-        // Fused multiply-adds, as GL's rasteriser here evaluates its planes (seen by experiment).
-        span(y, int(lo), int(hi - lo + 1), std::fma(rows.u.dady, yf, rows.u.a0), std::fma(rows.v.dady, yf, rows.v.a0),
-             std::fma(rows.z.dady, yf, rows.z.a0));
+        span(y, int(lo), int(hi - lo + 1));
     }
 }
 
@@ -157,8 +159,9 @@ struct SpanKernels {
     void (*rect)(uint32_t* dst, uint16_t* depth, size_t pitch, int w, int h, const uint32_t* texels, int tw, int th,
                  int tx, int ty, uint16_t z, const float* colour);
     // A triangle in the standard pipeline: u, v (0..1 over the texture) and depth z from the
-    // planes, evaluated per pixel; depth outside 0..1 is clipped away. Groups of eight pixels
-    // reach up to seven past a row's span, into the row's slack where it ends (see kRowSlack).
+    // planes, evaluated per pixel with planeAt; depth outside 0..1 is clipped away. Groups of
+    // eight pixels reach up to seven past a row's span, into the row's slack where it ends
+    // (see kRowSlack).
     void (*triangle)(const Target& t, const TriangleRows& rows, const Shading& s);
     // RGBA bytes to the X8R8G8B8 words of a 32-bit window surface.
     void (*toXrgb)(uint32_t* dst, const uint32_t* src, int n);

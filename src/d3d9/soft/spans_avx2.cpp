@@ -111,12 +111,17 @@ inline __m256i wrap8(__m256 u, int size) {
     return _mm256_max_epi32(_mm256_min_epi32(i, _mm256_set1_epi32(size - 1)), _mm256_setzero_si256());
 }
 
-// Eight pixels of a triangle row from x on; lanes outside live are left alone.
-inline void affine8(uint32_t* dst, uint16_t* depth, int x, __m256i live, const uint32_t* texels, int tw, int th,
-                    float rowU, float dudx, float rowV, float dvdx, float rowZ, float dzdx, const Colour& col) {
+// planeAt for eight pixels of a row.
+inline __m256 plane8(const Plane& p, __m256 x, __m256 y) {
+    return _mm256_fmadd_ps(_mm256_set1_ps(p.dady), y, _mm256_fmadd_ps(_mm256_set1_ps(p.dadx), x, _mm256_set1_ps(p.a0)));
+}
+
+// Eight pixels of triangle row yf from x on; lanes outside live are left alone.
+inline void affine8(uint32_t* dst, uint16_t* depth, int x, __m256 yf, __m256i live, const uint32_t* texels, int tw,
+                    int th, const TriangleRows& rows, const Colour& col) {
     const __m256i steps = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     __m256 xf = _mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_set1_epi32(x), steps));
-    __m256 z = _mm256_fmadd_ps(_mm256_set1_ps(dzdx), xf, _mm256_set1_ps(rowZ));
+    __m256 z = plane8(rows.z, xf, yf);
     __m256 inside = _mm256_and_ps(_mm256_cmp_ps(z, _mm256_setzero_ps(), _CMP_GE_OQ),
                                   _mm256_cmp_ps(z, _mm256_set1_ps(1.f), _CMP_LE_OQ));
     __m256i z32 = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(z, _mm256_set1_ps(65535.f)), _mm256_set1_ps(0.5f)));
@@ -127,35 +132,33 @@ inline void affine8(uint32_t* dst, uint16_t* depth, int x, __m256i live, const u
     __m256i nz = _mm256_blendv_epi8(zb, z32, pass);
     __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(nz, nz), 0x08);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(depth), _mm256_castsi256_si128(packed));
-    __m256 u = _mm256_fmadd_ps(_mm256_set1_ps(dudx), xf, _mm256_set1_ps(rowU));
-    __m256 v = _mm256_fmadd_ps(_mm256_set1_ps(dvdx), xf, _mm256_set1_ps(rowV));
+    __m256 u = plane8(rows.u, xf, yf), v = plane8(rows.v, xf, yf);
     __m256i index = _mm256_add_epi32(_mm256_mullo_epi32(wrap8(v, th), _mm256_set1_epi32(tw)), wrap8(u, tw));
     __m256i t = _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), reinterpret_cast<const int*>(texels), index,
                                             pass, 4);
     blend8(dst, col.apply(t), pass);
 }
 
-inline void affineSpan(uint32_t* dst, uint16_t* depth, int x, int n, const uint32_t* texels, int tw, int th,
-                       float rowU, float dudx, float rowV, float dvdx, float rowZ, float dzdx, const Colour& col) {
+inline void affineSpan(uint32_t* dst, uint16_t* depth, int x, int y, int n, const uint32_t* texels, int tw, int th,
+                       const TriangleRows& rows, const Colour& col) {
     const __m256i all = _mm256_set1_epi32(-1);
+    __m256 yf = _mm256_set1_ps(float(y));
     int i = 0;
-    for (; i + 8 <= n; i += 8)
-        affine8(dst + i, depth + i, x + i, all, texels, tw, th, rowU, dudx, rowV, dvdx, rowZ, dzdx, col);
+    for (; i + 8 <= n; i += 8) affine8(dst + i, depth + i, x + i, yf, all, texels, tw, th, rows, col);
     if (i == n) return;
     // The last few pixels as a group whose other lanes keep what is there (the row's slack
     // holds them where the row ends).
     __m256i live = _mm256_cmpgt_epi32(_mm256_set1_epi32(n - i), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
-    affine8(dst + i, depth + i, x + i, live, texels, tw, th, rowU, dudx, rowV, dvdx, rowZ, dzdx, col);
+    affine8(dst + i, depth + i, x + i, yf, live, texels, tw, th, rows, col);
 }
 
 void triangleAvx2(const Target& t, const TriangleRows& rows, const Shading& s) {
     Colour col(s.plain ? nullptr : s.colour);
-    forTriangleRows(rows, [&](int y, int x0, int n, float rowU, float rowV, float rowZ) {
+    forTriangleRows(rows, [&](int y, int x0, int n) {
         size_t at = size_t(y) * t.pitch + x0;
         size_t ahead = at + size_t(kPrefetchRows) * t.pitch;
         if (y + kPrefetchRows < rows.y1) prefetchPixels(t.colour + ahead, t.depth + ahead, n);
-        affineSpan(t.colour + at, t.depth + at, x0, n, s.texels, s.tw, s.th, rowU, rows.u.dadx, rowV, rows.v.dadx, rowZ,
-                   rows.z.dadx, col);
+        affineSpan(t.colour + at, t.depth + at, x0, y, n, s.texels, s.tw, s.th, rows, col);
     });
 }
 
