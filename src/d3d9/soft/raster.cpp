@@ -71,8 +71,8 @@ uint32_t genericPixel(const Shading& s, uint32_t texel, uint32_t dst) {
 }
 
 void genericSpan(const Target& t, int y, int x0, int x1, const Shading& s, const TriangleRows& rows) {
-    uint32_t* colour = t.colour + size_t(y) * t.width;
-    uint16_t* depth = t.depth ? t.depth + size_t(y) * t.width : nullptr;
+    uint32_t* colour = t.colour + size_t(y) * t.pitch;
+    uint16_t* depth = t.depth ? t.depth + size_t(y) * t.pitch : nullptr;
     float yf = float(y);
     for (int x = x0; x < x1; ++x) {
         float xf = float(x);
