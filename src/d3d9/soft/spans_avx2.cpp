@@ -111,17 +111,28 @@ inline __m256i wrap8(__m256 u, int size) {
     return _mm256_max_epi32(_mm256_min_epi32(i, _mm256_set1_epi32(size - 1)), _mm256_setzero_si256());
 }
 
-// planeAt for eight pixels of a row.
-inline __m256 plane8(const Plane& p, __m256 x, __m256 y) {
-    return _mm256_fmadd_ps(_mm256_set1_ps(p.dady), y, _mm256_fmadd_ps(_mm256_set1_ps(p.dadx), x, _mm256_set1_ps(p.a0)));
-}
+// A triangle's planes in every lane, held apart from the triangle so stores to the target
+// cannot make the compiler load them again for every group.
+struct Planes8 {
+    explicit Planes8(const TriangleRows& rows) {
+        const Plane* p[3] = {&rows.u, &rows.v, &rows.z};
+        for (int i = 0; i < 3; ++i) {
+            a0[i] = _mm256_set1_ps(p[i]->a0);
+            dadx[i] = _mm256_set1_ps(p[i]->dadx);
+            dady[i] = _mm256_set1_ps(p[i]->dady);
+        }
+    }
+    // planeAt of plane i (u, v, z) for eight pixels of a row.
+    __m256 at(int i, __m256 x, __m256 y) const {
+        return _mm256_fmadd_ps(dady[i], y, _mm256_fmadd_ps(dadx[i], x, a0[i]));
+    }
+    __m256 a0[3], dadx[3], dady[3];
+};
 
-// Eight pixels of triangle row yf from x on; lanes outside live are left alone.
-inline void affine8(uint32_t* dst, uint16_t* depth, int x, __m256 yf, __m256i live, const uint32_t* texels, int tw,
-                    int th, const TriangleRows& rows, const Colour& col) {
-    const __m256i steps = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    __m256 xf = _mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_set1_epi32(x), steps));
-    __m256 z = plane8(rows.z, xf, yf);
+// Eight pixels (xf, yf) of a triangle row; lanes outside live are left alone.
+inline void affine8(uint32_t* dst, uint16_t* depth, __m256 xf, __m256 yf, __m256i live, const uint32_t* texels, int tw,
+                    int th, const Planes8& planes, const Colour& col) {
+    __m256 z = planes.at(2, xf, yf);
     __m256 inside = _mm256_and_ps(_mm256_cmp_ps(z, _mm256_setzero_ps(), _CMP_GE_OQ),
                                   _mm256_cmp_ps(z, _mm256_set1_ps(1.f), _CMP_LE_OQ));
     __m256i z32 = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(z, _mm256_set1_ps(65535.f)), _mm256_set1_ps(0.5f)));
@@ -132,7 +143,7 @@ inline void affine8(uint32_t* dst, uint16_t* depth, int x, __m256 yf, __m256i li
     __m256i nz = _mm256_blendv_epi8(zb, z32, pass);
     __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(nz, nz), 0x08);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(depth), _mm256_castsi256_si128(packed));
-    __m256 u = plane8(rows.u, xf, yf), v = plane8(rows.v, xf, yf);
+    __m256 u = planes.at(0, xf, yf), v = planes.at(1, xf, yf);
     __m256i index = _mm256_add_epi32(_mm256_mullo_epi32(wrap8(v, th), _mm256_set1_epi32(tw)), wrap8(u, tw));
     __m256i t = _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), reinterpret_cast<const int*>(texels), index,
                                             pass, 4);
@@ -140,25 +151,30 @@ inline void affine8(uint32_t* dst, uint16_t* depth, int x, __m256 yf, __m256i li
 }
 
 inline void affineSpan(uint32_t* dst, uint16_t* depth, int x, int y, int n, const uint32_t* texels, int tw, int th,
-                       const TriangleRows& rows, const Colour& col) {
+                       const Planes8& planes, const Colour& col) {
     const __m256i all = _mm256_set1_epi32(-1);
     __m256 yf = _mm256_set1_ps(float(y));
+    // Pixel columns as floats, stepped by eight: exact, as they stay far below 2^24.
+    __m256 xf = _mm256_add_ps(_mm256_set1_ps(float(x)), _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7));
+    const __m256 eight = _mm256_set1_ps(8.f);
     int i = 0;
-    for (; i + 8 <= n; i += 8) affine8(dst + i, depth + i, x + i, yf, all, texels, tw, th, rows, col);
+    for (; i + 8 <= n; i += 8, xf = _mm256_add_ps(xf, eight))
+        affine8(dst + i, depth + i, xf, yf, all, texels, tw, th, planes, col);
     if (i == n) return;
     // The last few pixels as a group whose other lanes keep what is there (the row's slack
     // holds them where the row ends).
     __m256i live = _mm256_cmpgt_epi32(_mm256_set1_epi32(n - i), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
-    affine8(dst + i, depth + i, x + i, yf, live, texels, tw, th, rows, col);
+    affine8(dst + i, depth + i, xf, yf, live, texels, tw, th, planes, col);
 }
 
 void triangleAvx2(const Target& t, const TriangleRows& rows, const Shading& s) {
     Colour col(s.plain ? nullptr : s.colour);
+    Planes8 planes(rows);
     forTriangleRows(rows, [&](int y, int x0, int n) {
         size_t at = size_t(y) * t.pitch + x0;
         size_t ahead = at + size_t(kPrefetchRows) * t.pitch;
         if (y + kPrefetchRows < rows.y1) prefetchPixels(t.colour + ahead, t.depth + ahead, n);
-        affineSpan(t.colour + at, t.depth + at, x0, y, n, s.texels, s.tw, s.th, rows, col);
+        affineSpan(t.colour + at, t.depth + at, x0, y, n, s.texels, s.tw, s.th, planes, col);
     });
 }
 
