@@ -1,6 +1,7 @@
 // The CPU backend: draws become commands for the workers, Present copies the frame into SDL's surface.
 #include "soft_backend.h"
 
+#include "clip.h"
 #include "matrix.h"
 #include "resources.h"
 #include "spans.h"
@@ -67,11 +68,16 @@ private:
     VertexLayout layout(const PipelineState& s) const;
     bool hold(d3d9impl::Texture* t);
     void finish(BandSink* sink);
-    void pushTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, const Shading& sh,
-                      DWORD cullMode);
+    bool wellInside(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c) const;
+    void pushTriangle(const VertexLayout& l, const size_t index[3], const ScreenVertex& a, const ScreenVertex& b,
+                      const ScreenVertex& c, const Shading& sh, DWORD cullMode);
+    void pushClipped(const VertexLayout& l, const size_t index[3], const ScreenVertex* const v[3],
+                     const Shading& sh);
+    void push(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, const Shading& sh);
 
     HWND window_;
     UINT width_, height_;
+    float insideRight_, insideBottom_;  // see wellInside
     std::vector<uint32_t> colour_;
     std::vector<uint16_t> depth_;
     Workers workers_;
@@ -87,7 +93,8 @@ private:
 
 SoftBackend::SoftBackend(HWND window, UINT width, UINT height, std::vector<uint32_t>&& colour,
                          std::vector<uint16_t>&& depth)
-    : window_(window), width_(width), height_(height), colour_(std::move(colour)), depth_(std::move(depth)),
+    : window_(window), width_(width), height_(height), insideRight_(float(width) - 1.f),
+      insideBottom_(float(height) - 1.f), colour_(std::move(colour)), depth_(std::move(depth)),
       workers_(Target{colour_.data(), depth_.empty() ? nullptr : depth_.data(), int(width), int(height), pitch(width)},
                workerCount()) {}
 
@@ -173,13 +180,53 @@ bool SoftBackend::hold(d3d9impl::Texture* t) {
     return true;
 }
 
-void SoftBackend::pushTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
-                               const Shading& sh, DWORD cullMode) {
+// A pixel in from the edges, no rounding of the viewport can hide a vertex beyond them.
+bool SoftBackend::wellInside(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c) const {
+    return std::min({a.x, b.x, c.x}) >= 1.f && std::max({a.x, b.x, c.x}) <= insideRight_ &&
+           std::min({a.y, b.y, c.y}) >= 1.f && std::max({a.y, b.y, c.y}) <= insideBottom_;
+}
+
+void SoftBackend::pushTriangle(const VertexLayout& l, const size_t index[3], const ScreenVertex& a,
+                               const ScreenVertex& b, const ScreenVertex& c, const Shading& sh, DWORD cullMode) {
     if (cullMode != D3DCULL_NONE) {
         // Positive in top-down pixels is clockwise on screen.
         float area = (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
         if ((cullMode == D3DCULL_CW && area > 0.f) || (cullMode == D3DCULL_CCW && area < 0.f)) return;
     }
+    if (wellInside(a, b, c)) {
+        push(a, b, c, sh);
+        return;
+    }
+    const ScreenVertex* v[3] = {&a, &b, &c};
+    pushClipped(l, index, v, sh);
+}
+
+// GL cuts a triangle with a vertex beyond the window's edges to them before its setup, which
+// moves the rounding of every plane; its pieces are drawn instead.
+void SoftBackend::pushClipped(const VertexLayout& l, const size_t index[3], const ScreenVertex* const v[3],
+                              const Shading& sh) {
+    ClipVertex c[3];
+    unsigned any = 0, all = ~0u;
+    for (int k = 0; k < 3; ++k) {
+        clipPosition(l, l.bytes + index[k] * l.stride, c[k].pos);
+        // Behind the eye nothing is drawn.
+        if (!(c[k].pos[3] > 0.f)) return;
+        c[k].screen = *v[k];
+        unsigned e = outsideEdges(c[k].pos);
+        any |= e;
+        all &= e;
+    }
+    if (all != 0) return;
+    if (any == 0) {
+        push(*v[0], *v[1], *v[2], sh);
+        return;
+    }
+    ScreenVertex pieces[kMaxClippedTriangles][3];
+    int n = clipTriangle(c, any, l.halfWidth, l.halfHeight, pieces);
+    for (int i = 0; i < n; ++i) push(pieces[i][0], pieces[i][1], pieces[i][2], sh);
+}
+
+void SoftBackend::push(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, const Shading& sh) {
     Command cmd;
     cmd.kind = Command::kTriangle;
     cmd.triangle = Triangle{{a, b, c}, sh};
@@ -210,29 +257,37 @@ void SoftBackend::draw(const PipelineState& s, D3DPRIMITIVETYPE type, UINT first
         k.vertices(l, first, 4, q);
         Command cmd;
         cmd.kind = Command::kRect;
+        // A rectangle across the window's edges needs no cut: GL's cut moves none of its edges
+        // over a pixel centre, and its texel choices are far from rounding.
         if (s.cullMode == D3DCULL_NONE && quadAsRect(q, sh, &cmd.rect)) {
             workers_.push(cmd);
             return;
         }
-        pushTriangle(q[0], q[1], q[2], sh, s.cullMode);
-        pushTriangle(q[0], q[2], q[3], sh, s.cullMode);
+        const size_t firstHalf[3] = {first, first + 1, first + 2}, secondHalf[3] = {first, first + 2, first + 3};
+        pushTriangle(l, firstHalf, q[0], q[1], q[2], sh, s.cullMode);
+        pushTriangle(l, secondHalf, q[0], q[2], q[3], sh, s.cullMode);
         return;
     }
     UINT triangles = type == D3DPT_TRIANGLELIST ? count / 3 : count - 2;
     ScreenVertex t[3];
+    size_t index[3];
     for (UINT i = 0; i < triangles; ++i) {
         if (type == D3DPT_TRIANGLELIST) {
-            k.vertices(l, first + 3 * i, 3, t);
+            index[0] = first + 3 * i;
+            index[1] = index[0] + 1;
+            index[2] = index[0] + 2;
         } else if (type == D3DPT_TRIANGLESTRIP) {
             // Every second strip triangle runs backwards, so all keep the first one's winding.
-            k.vertices(l, first + i + (i & 1), 1, &t[0]);
-            k.vertices(l, first + i + 1 - (i & 1), 1, &t[1]);
-            k.vertices(l, first + i + 2, 1, &t[2]);
+            index[0] = first + i + (i & 1);
+            index[1] = first + i + 1 - (i & 1);
+            index[2] = first + i + 2;
         } else {
-            k.vertices(l, first, 1, &t[0]);
-            k.vertices(l, first + i + 1, 2, &t[1]);
+            index[0] = first;
+            index[1] = first + i + 1;
+            index[2] = first + i + 2;
         }
-        pushTriangle(t[0], t[1], t[2], sh, s.cullMode);
+        for (int v = 0; v < 3; ++v) k.vertices(l, index[v], 1, &t[v]);
+        pushTriangle(l, index, t[0], t[1], t[2], sh, s.cullMode);
     }
 }
 

@@ -76,17 +76,22 @@ inline int wrapTexel(float u, int size) {
     return i < size ? i : size - 1;
 }
 
-// Vertex i through the matrix and the viewport. GL's vertex stage here rounds every product
-// and sum of the matrix on its own, x first and the translation last, and fuses only in the
-// viewport; texel choices depend on the last bit of the positions.
+// A vertex's position through the matrix into c (clip space). GL's vertex stage here rounds
+// every product and sum on its own, x first and the translation last; texel choices depend on
+// the last bit.
+inline void clipPosition(const VertexLayout& l, const uint8_t* vertex, float c[4]) {
+    float pos[3];
+    std::memcpy(pos, vertex, sizeof pos);
+    const float(*m)[4] = l.mvp;
+    for (int j = 0; j < 4; ++j) c[j] = ((pos[0] * m[0][j] + pos[1] * m[1][j]) + pos[2] * m[2][j]) + m[3][j];
+}
+
+// Vertex i through the matrix and the viewport, which GL's vertex stage here fuses.
 inline ScreenVertex transformVertex(const VertexLayout& l, size_t i) {
     const uint8_t* p = l.bytes + i * l.stride;
-    float pos[3], uv[2] = {0.f, 0.f};
-    std::memcpy(pos, p, sizeof pos);
+    float c[4], uv[2] = {0.f, 0.f};
+    clipPosition(l, p, c);
     if (l.uvOffset >= 0) std::memcpy(uv, p + l.uvOffset, sizeof uv);
-    const float(*m)[4] = l.mvp;
-    float c[4];
-    for (int j = 0; j < 4; ++j) c[j] = ((pos[0] * m[0][j] + pos[1] * m[1][j]) + pos[2] * m[2][j]) + m[3][j];
     ScreenVertex v;
     // Behind the eye nothing is drawn (no clipping against w is done).
     if (!(c[3] > 0.f)) {
