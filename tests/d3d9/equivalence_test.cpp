@@ -89,8 +89,8 @@ std::vector<Picture> randomPictures(std::mt19937& rng) {
     return out;
 }
 
-// Positions on whole, half and quarter pixels and anywhere, inside the window (GL clips pictures
-// that cross its edge first, which moves its rounding); depths inside and outside -1..1.
+// Positions on whole, half and quarter pixels and anywhere, inside the window unless shape moves
+// them; depths inside and outside -1..1.
 std::vector<Sprite> randomSprites(std::mt19937& rng, int count, const std::function<void(Sprite&)>& shape) {
     std::uniform_real_distribution<float> any(0.f, 1.f);
     const float fractions[] = {0.f, 0.5f, 0.25f, 0.75f};
@@ -134,6 +134,31 @@ TEST_F(Equivalence, MirroredScaledAndTurnedSprites) {
                        s.sx = scale(rng), s.sy = rng() % 2 ? s.sx : -scale(rng);
                        s.angle = angle(rng);
                    }
+               }));
+}
+
+// GL cuts pictures that cross the window's edges before its setup, which moves its rounding:
+// sprites of every shape with their centres near an edge or a corner, most of them across it.
+TEST_F(Equivalence, SpritesAcrossTheWindowEdges) {
+    std::mt19937 rng(13);
+    std::vector<Picture> pictures = randomPictures(rng);
+    std::uniform_real_distribution<float> scale(0.3f, 3.f), angle(-3.2f, 3.2f);
+    const float quarter = float(M_PI / 2);
+    expectSame(pictures, randomSprites(rng, 400, [&](Sprite& s) {
+                   switch (rng() % 4) {
+                   case 0: break;
+                   case 1: s.sx = -1.f, s.sy = rng() % 2 ? 1.f : -1.f; break;
+                   case 2: s.angle = quarter * float(rng() % 4); break;
+                   default:
+                       s.sx = scale(rng), s.sy = rng() % 2 ? s.sx : -scale(rng);
+                       s.angle = angle(rng);
+                   }
+                   // Near the left or right edge (sx 1, 2), the bottom or top one (sy 1, 2),
+                   // or a corner (both).
+                   int side = 1 + int(rng() % 8), sx = side % 3, sy = side / 3;
+                   float fx = s.x - std::floor(s.x), fy = s.y - std::floor(s.y);
+                   if (sx) s.x = (sx == 1 ? -400.f : 400.f) + float(int(rng() % 41) - 20) + fx;
+                   if (sy) s.y = (sy == 1 ? -300.f : 300.f) + float(int(rng() % 41) - 20) + fy;
                }));
 }
 
