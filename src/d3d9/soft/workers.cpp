@@ -9,7 +9,7 @@ namespace d3d9soft {
 namespace {
 
 // Commands are handed to the workers in batches, so waking them costs little per draw.
-constexpr size_t kBatch = 64;
+constexpr size_t kBatch = 256;
 
 }  // namespace
 
