@@ -120,21 +120,25 @@ TEST_F(Equivalence, UnscaledSpritesAtAnyPosition) {
     expectSame(pictures, randomSprites(rng, 400, [](Sprite&) {}));
 }
 
+// Any of the shapes a picture takes: as it is, mirrored, stretched, quarter-turned, or scaled
+// and turned freely.
+void reshape(std::mt19937& rng, Sprite& s) {
+    std::uniform_real_distribution<float> scale(0.3f, 3.f), angle(-3.2f, 3.2f);
+    switch (rng() % 6) {
+    case 0: break;
+    case 1: s.sx = -1.f, s.sy = rng() % 2 ? 1.f : -1.f; break;
+    case 2: s.sx = 2.f, s.sy = 3.f; break;
+    case 3: s.angle = float(M_PI / 2) * float(rng() % 4); break;
+    default:
+        s.sx = scale(rng), s.sy = rng() % 2 ? s.sx : -scale(rng);
+        s.angle = angle(rng);
+    }
+}
+
 TEST_F(Equivalence, MirroredScaledAndTurnedSprites) {
     std::mt19937 rng(12);
     std::vector<Picture> pictures = randomPictures(rng);
-    std::uniform_real_distribution<float> scale(0.3f, 3.f), angle(-3.2f, 3.2f);
-    const float quarter = float(M_PI / 2);
-    expectSame(pictures, randomSprites(rng, 300, [&](Sprite& s) {
-                   switch (rng() % 5) {
-                   case 0: s.sx = -1.f; break;
-                   case 1: s.sx = 2.f, s.sy = 3.f; break;
-                   case 2: s.angle = quarter * float(rng() % 4); break;
-                   default:
-                       s.sx = scale(rng), s.sy = rng() % 2 ? s.sx : -scale(rng);
-                       s.angle = angle(rng);
-                   }
-               }));
+    expectSame(pictures, randomSprites(rng, 300, [&](Sprite& s) { reshape(rng, s); }));
 }
 
 // GL cuts pictures that cross the window's edges before its setup, which moves its rounding:
@@ -142,17 +146,8 @@ TEST_F(Equivalence, MirroredScaledAndTurnedSprites) {
 TEST_F(Equivalence, SpritesAcrossTheWindowEdges) {
     std::mt19937 rng(13);
     std::vector<Picture> pictures = randomPictures(rng);
-    std::uniform_real_distribution<float> scale(0.3f, 3.f), angle(-3.2f, 3.2f);
-    const float quarter = float(M_PI / 2);
     expectSame(pictures, randomSprites(rng, 400, [&](Sprite& s) {
-                   switch (rng() % 4) {
-                   case 0: break;
-                   case 1: s.sx = -1.f, s.sy = rng() % 2 ? 1.f : -1.f; break;
-                   case 2: s.angle = quarter * float(rng() % 4); break;
-                   default:
-                       s.sx = scale(rng), s.sy = rng() % 2 ? s.sx : -scale(rng);
-                       s.angle = angle(rng);
-                   }
+                   reshape(rng, s);
                    // Near the left or right edge (sx 1, 2), the bottom or top one (sy 1, 2),
                    // or a corner (both).
                    int side = 1 + int(rng() % 8), sx = side % 3, sy = side / 3;
