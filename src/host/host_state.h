@@ -3,6 +3,7 @@
 #define HOST_HOST_STATE_H
 
 #include <atomic>
+#include <cstddef>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -29,11 +30,18 @@ struct GuardState {
     bool watcherStop;
 };
 
+// The interpreter's allocator's part: growth since it last made sure of the host's headroom.
+struct ScriptMemory {
+    size_t grown;
+    unsigned allocations;
+};
+
 struct HostState {
     Engine* engine;      // set at the start of its construction, null once destroyed
     lua_State* script;   // the one interpreter: null until opened, closed once at exit
     int messageHandler;  // registry reference of every script call's message handler
     GuardState guard;    // quit requests and the watch over long script calls
+    ScriptMemory memory;
 };
 
 extern HostState hostState;

@@ -2,6 +2,9 @@
 #include "script_host.h"
 
 #include <cstdio>
+#include <cstdlib>
+
+#include <sys/mman.h>
 
 extern "C" {
 #include "lauxlib.h"
@@ -45,10 +48,51 @@ int locateBindingError(lua_State* L) {
     return 1;
 }
 
+// A script that exhausts memory must get its error while the host can still allocate: the
+// binding allocates behind the interpreter's back and cannot take a failure. So growth is
+// refused once this much address space could not be had any more; it is tried every so much
+// growth (or so many allocations), which costs two system calls.
+constexpr size_t kHeadroom = size_t(16) << 20;
+constexpr size_t kProbeGrowth = size_t(1) << 20;
+constexpr unsigned kProbeAllocations = 4096;
+
+bool headroomLeft() {
+    void* p = mmap(nullptr, kHeadroom, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (p == MAP_FAILED)
+        return false;
+    munmap(p, kHeadroom);
+    return true;
+}
+
+void* scriptAlloc(void*, void* block, size_t oldSize, size_t newSize) {
+    if (newSize == 0) {
+        std::free(block);
+        return nullptr;
+    }
+    ScriptMemory& m = hostState.memory;
+    if (newSize > oldSize) {
+        m.grown += newSize - oldSize;
+        if (++m.allocations >= kProbeAllocations || m.grown >= kProbeGrowth) {
+            m.grown = 0;
+            m.allocations = 0;
+            if (!headroomLeft())
+                return nullptr;
+        }
+    }
+    return std::realloc(block, newSize);
+}
+
+// What the stock state says when an error escapes every protected call.
+int panic(lua_State* L) {
+    std::fprintf(stderr, "PANIC: unprotected error in call to Lua API (%s)\n", lua_tostring(L, -1));
+    return 0;
+}
+
 }  // namespace
 
 lua_State* openScriptState() {
-    lua_State* L = lua_open();
+    lua_State* L = lua_newstate(scriptAlloc, nullptr);
+    lua_atpanic(L, panic);
     hostState.script = L;
     // Made once: a new closure per call would cost an allocation each time.
     lua_pushcfunction(L, locateBindingError);

@@ -1,12 +1,12 @@
 """Process-level faults: closed standard descriptors, huge titles, endless scripts, early signals,
-text-mode video drivers."""
+exhausted memory, text-mode video drivers."""
 import os
 import signal
 import subprocess
 import time
 import unittest
 
-from harness import DisplayTest, GAMEHOST, Game, game_dir, main
+from harness import DisplayTest, GAMEHOST, Game, game_dir, main, solid_png
 
 INTERRUPTED = "LUA runtime error: ./game.lua:1: interrupted"
 # A parent may leave SIGINT ignored (a background job), and the program keeps it so.
@@ -100,6 +100,18 @@ class Faults(DisplayTest):
         self.assertEqual(game.proc.wait(10), 0)
         game.stop()
         self.assertEqual(game.lines, [])
+
+    def test_exhausted_memory_costs_the_script_its_calls_not_the_process(self):
+        # Each image is the script's object and the binding's holder beside it; the script gets
+        # its error while the host still has room for the holder.
+        script = ('keep, n = {}, 0 function onTick() for i = 1, 20000 do n = n + 1 keep[n] = loadImage("p.png") end '
+                  'end function onDraw() if n > 0 then keep[1]:draw() end end')
+        game = Game(script, files={"p.png": solid_png(4, 4, (255, 0, 0, 255))}, display=self.display,
+                    prefix=("sh", "-c", 'ulimit -v 1500000; exec "$0"'))
+        game.wait_line("LUA memory error: not enough memory", timeout=60)
+        game.settle(1)
+        self.assertIsNone(game.proc.poll())
+        self.assertEqual(game.stop(), 0)
 
     def test_text_mode_video_drivers_are_refused(self):
         game = Game('print("on x")', display=self.display, env={"SDL_VIDEODRIVER": "caca"})
