@@ -1,6 +1,7 @@
 // The interpreter state's services: opening it, protected calls into the script, error reports.
 #include "script_host.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -50,17 +51,20 @@ int locateBindingError(lua_State* L) {
 
 // A script that exhausts memory must get its error while the host can still allocate: the
 // binding allocates behind the interpreter's back and cannot take a failure. So growth is
-// refused once this much address space could not be had any more; it is tried every so much
-// growth (or so many allocations), which costs two system calls.
+// refused unless the block and this much besides could still be had; that is tried every so
+// much growth (or so many allocations), which costs two system calls.
 constexpr size_t kHeadroom = size_t(16) << 20;
 constexpr size_t kProbeGrowth = size_t(1) << 20;
 constexpr unsigned kProbeAllocations = 4096;
 
-bool headroomLeft() {
-    void* p = mmap(nullptr, kHeadroom, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+bool headroomBeyond(size_t size) {
+    if (size > SIZE_MAX - kHeadroom)
+        return false;
+    size += kHeadroom;
+    void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (p == MAP_FAILED)
         return false;
-    munmap(p, kHeadroom);
+    munmap(p, size);
     return true;
 }
 
@@ -75,7 +79,7 @@ void* scriptAlloc(void*, void* block, size_t oldSize, size_t newSize) {
         if (++m.allocations >= kProbeAllocations || m.grown >= kProbeGrowth) {
             m.grown = 0;
             m.allocations = 0;
-            if (!headroomLeft())
+            if (!headroomBeyond(newSize))
                 return nullptr;
         }
     }
