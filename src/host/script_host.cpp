@@ -76,11 +76,12 @@ void* scriptAlloc(void*, void* block, size_t oldSize, size_t newSize) {
     ScriptMemory& m = hostState.memory;
     if (newSize > oldSize) {
         m.grown += newSize - oldSize;
+        // Once short, every growth tries again until the room is back.
         if (++m.allocations >= kProbeAllocations || m.grown >= kProbeGrowth) {
-            m.grown = 0;
-            m.allocations = 0;
             if (!headroomBeyond(newSize))
                 return nullptr;
+            m.grown = 0;
+            m.allocations = 0;
         }
     }
     return std::realloc(block, newSize);
