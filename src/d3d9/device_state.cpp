@@ -14,6 +14,13 @@ static bool validBlend(DWORD blend) {
            blend == D3DBLEND_INVSRCALPHA;
 }
 
+// A NaN colour has no clamp both backends share (GL's gives full, a plain clamp none): it
+// counts as full, so the pixels are the same whichever draws.
+static void fullForNaN(D3DCOLORVALUE& c) {
+    for (float* v : {&c.r, &c.g, &c.b, &c.a})
+        if (*v != *v) *v = 1.f;
+}
+
 static bool validOp(DWORD op) {
     return op == D3DTOP_DISABLE || op == D3DTOP_SELECTARG1 || op == D3DTOP_MODULATE;
 }
@@ -109,6 +116,8 @@ HRESULT DeviceState::setMaterial(const D3DMATERIAL9* material) {
     if (!material) return D3DERR_INVALIDCALL;
     if (kCache && std::memcmp(&s_.material, material, sizeof s_.material) == 0) return D3D_OK;
     s_.material = *material;
+    for (D3DCOLORVALUE* c : {&s_.material.Diffuse, &s_.material.Ambient, &s_.material.Specular, &s_.material.Emissive})
+        fullForNaN(*c);
     tell(StateChange::Material);
     return D3D_OK;
 }

@@ -2,6 +2,7 @@
 #include "engine.h"
 
 #include "host_state.h"
+#include "process_guard.h"
 #include "texture_cache.h"
 
 namespace {
@@ -91,6 +92,21 @@ void Engine::attachSimulation(ISimulation* handler) {
 
 void Engine::resetTicks() {
     nextTick = clock->ticks() + TICK_MS;
+}
+
+// A quit signal or a lost window reaches the loop as SDL's own quit event at its next poll;
+// the events queued with it still come in the same batch. SDL's own quit events are window
+// closes, which the guard counts as requests.
+int Engine::SdlLoopSource::pollEvent(SDL_Event* event) {
+    if (takeQuitRequest()) {
+        event->type = SDL_QUIT;
+        return 1;
+    }
+    if (!SDL_PollEvent(event))
+        return 0;
+    if (event->type == SDL_QUIT)
+        noteWindowClose();
+    return 1;
 }
 
 void Engine::run() {

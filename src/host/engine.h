@@ -51,7 +51,7 @@ private:
     class SdlLoopSource : public LoopSource {
     public:
         Uint32 ticks() override { return SDL_GetTicks(); }
-        int pollEvent(SDL_Event* event) override { return SDL_PollEvent(event); }
+        int pollEvent(SDL_Event* event) override;
     };
 
     Uint32 nextTick;

@@ -5,4 +5,4 @@ extern "C" {
 #include "lauxlib.h"
 }
 
-HostState hostState = {nullptr, nullptr, LUA_NOREF, {}, {}};
+HostState hostState = {nullptr, nullptr, LUA_NOREF, LUA_NOREF, {}, {}};

@@ -4,30 +4,30 @@
 
 #include <atomic>
 #include <cstddef>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 
-#include <SDL/SDL_types.h>
+#include <sys/types.h>
 
 class Engine;
 struct lua_State;
 
-// The process guard's part. The atomics are shared with the signal handler and the
-// watcher thread; lock-free, so the handler may touch them.
+// The process guard's part. Quit signals may land on any thread and the watch runs in a
+// signal handler on the main thread, so what they share is lock-free atomics; nothing here
+// has a destructor, so an exit from anywhere leaves no thread or lock behind.
 struct GuardState {
-    std::atomic<int> quitRequested;          // SIGINT or SIGTERM came
-    std::atomic<int> displayUp;              // SDL's event queue takes a posted SDL_QUIT
+    std::atomic<int> requests;               // quit requests: signals, window closes, a lost window
+    std::atomic<int> quitPending;            // a request the main loop has not been shown yet
+    std::atomic<long long> firstRequestMs;   // when the first request came (monotonic clock)
+    std::atomic<int> forcing;                // quitting by force: calls are interrupted or skipped
+    std::atomic<long long> forcingSinceMs;
+    std::atomic<int> displayUp;              // SDL's event queue can be pumped
     std::atomic<lua_State*> running;         // the state of the call in progress, or null
-    // Counts calls, so the watcher tells one long call from many short ones without the
-    // call itself reading a clock; longCall is the count of one it has seen run long.
+    // Counts calls, so the watch tells one long call from many short ones without the call
+    // itself reading a clock; seenSerial is the call the watch saw at its previous look.
     std::atomic<unsigned long long> callSerial;
-    std::atomic<unsigned long long> longCall;
-    bool interrupted;                        // a call was interrupted: the program is quitting
-    std::thread watcher;                     // arms the hook of calls that run long
-    std::mutex watcherLock;
-    std::condition_variable watcherWake;
-    bool watcherStop;
+    unsigned long long seenSerial;
+    pid_t mainThread;                        // where the watch signal is delivered
+    unsigned long windows[3];                // the window's X ids, to tell its loss from other errors
+    bool windowLost;
 };
 
 // The interpreter's allocator's part: growth since it last made sure of the host's headroom.
@@ -40,6 +40,7 @@ struct HostState {
     Engine* engine;      // set at the start of its construction, null once destroyed
     lua_State* script;   // the one interpreter: null until opened, closed once at exit
     int messageHandler;  // registry reference of every script call's message handler
+    int protectedRun;    // registry reference of the function behind runProtected
     GuardState guard;    // quit requests and the watch over long script calls
     ScriptMemory memory;
 };

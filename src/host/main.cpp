@@ -8,8 +8,19 @@
 #include "script_host.h"
 #include "setup_script.h"
 
-int main(int, char**) {
+namespace {
+
+void guardFromTheStart(int, char**, char**) {
     guardProcess();
+}
+
+}  // namespace
+
+// Runs once the libraries are mapped and before any of their constructors, the earliest
+// point a program can take its signals: a quit at any moment after that ends it cleanly.
+__attribute__((section(".preinit_array"), used)) void (*const guardAtLoad)(int, char**, char**) = guardFromTheStart;
+
+int main(int, char**) {
     // Every line must reach a pipe or a file at once, not when the buffer fills.
     std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
     std::srand(static_cast<unsigned>(std::time(nullptr)));

@@ -1,5 +1,5 @@
 // Keeps process-level faults from hanging or ending the program: closed standard descriptors,
-// quit signals, X errors, scripts that never return.
+// a vanished reader, quit signals, X errors, a lost window, scripts that never return.
 #ifndef HOST_PROCESS_GUARD_H
 #define HOST_PROCESS_GUARD_H
 
@@ -7,19 +7,28 @@ extern "C" {
 #include "lua.h"
 }
 
-// First thing in main, before SDL or X open anything: closed descriptors 0-2 lead to
-// /dev/null, and SIGINT and SIGTERM request a quit.
+// Before anything else, on the main thread: closed descriptors 0-2 lead to /dev/null, a
+// closed output pipe costs its lines only, SIGINT and SIGTERM request a quit, and the watch
+// over script calls starts.
 void guardProcess();
 
-// Once SDL's window and device exist: X errors become report lines, and quit requests,
-// including one that came earlier, post SDL_QUIT.
+// Once SDL's window and device exist: X errors become report lines, and the window's loss is
+// a quit request; long calls look for window closes.
 void guardDisplay();
-// Before SDL shuts down: quit requests stop posting events.
+// Before SDL shuts down: the event queue is no longer pumped.
 void unguardDisplay();
 
-// lua_pcall without results that a quit request interrupts with the error "interrupted";
-// once the program is quitting it calls nothing, pops the function and its arguments and
-// returns 0.
+// For the main loop's event source: true once for each batch of requests (signals, a lost
+// window, closes taken out of SDL's queue) that it has not been shown as SDL_QUIT.
+bool takeQuitRequest();
+// The main loop met SDL's own SDL_QUIT: a window close.
+void noteWindowClose();
+
+// lua_pcall without results. A quit request leaves it running for a grace period; after
+// that, or at a second request, it is interrupted with the error "interrupted" and later
+// calls are skipped (the function and its arguments popped, status 0). If the program has
+// not ended a while later still (a finalizer, a C call that never returns), it ends itself
+// with status 0.
 int guardedScriptCall(lua_State* L, int nargs, int errfunc);
 
 #endif

@@ -87,10 +87,49 @@ void* scriptAlloc(void*, void* block, size_t oldSize, size_t newSize) {
     return std::realloc(block, newSize);
 }
 
-// What the stock state says when an error escapes every protected call.
+// One report line on L's stack top, which it pops; a number is written without converting it
+// in place, since that would allocate.
+void report(lua_State* L, int status) {
+    const char* prefix = nullptr;
+    switch (status) {
+    case LUA_ERRRUN: prefix = "LUA runtime error: "; break;
+    case LUA_ERRSYNTAX: prefix = "LUA syntax error: "; break;
+    case LUA_ERRMEM: prefix = "LUA memory error: "; break;
+    default: break;  // an unreadable file or a failing handler: nothing to say
+    }
+    if (prefix) {
+        std::fputs(prefix, stdout);
+        if (lua_type(L, -1) == LUA_TNUMBER)
+            std::printf(LUA_NUMBER_FMT, lua_tonumber(L, -1));
+        else if (lua_type(L, -1) == LUA_TSTRING)
+            writeOneLine(lua_tostring(L, -1));
+        else
+            std::fputs("(error object is not a string)", stdout);
+        std::putchar('\n');
+    }
+    lua_settop(L, -2);
+}
+
+// An error outside every protected call: the host's own calls run protected, so this is a
+// fault of start-up. One report, then the program ends as a quit would, with status 0.
 int panic(lua_State* L) {
-    std::fprintf(stderr, "PANIC: unprotected error in call to Lua API (%s)\n", lua_tostring(L, -1));
-    return 0;
+    int status = lua_status(L);
+    report(L, status == LUA_ERRMEM || status == LUA_ERRSYNTAX ? status : LUA_ERRRUN);
+    std::fflush(stdout);
+    std::exit(0);
+}
+
+// Behind runProtected: the light userdata below is the ProtectedRun, replaced by its ud.
+struct ProtectedRun {
+    lua_CFunction f;
+    void* ud;
+};
+
+int startProtectedRun(lua_State* L) {
+    ProtectedRun* run = static_cast<ProtectedRun*>(lua_touserdata(L, 1));
+    lua_pushlightuserdata(L, run->ud);
+    lua_replace(L, 1);
+    return run->f(L);
 }
 
 }  // namespace
@@ -99,9 +138,12 @@ lua_State* openScriptState() {
     lua_State* L = lua_newstate(scriptAlloc, nullptr);
     lua_atpanic(L, panic);
     hostState.script = L;
-    // Made once: a new closure per call would cost an allocation each time.
+    // Made once: a new closure per call would cost an allocation each time, and an
+    // allocation outside a protected call cannot fail safely.
     lua_pushcfunction(L, locateBindingError);
     hostState.messageHandler = luaL_ref(L, LUA_REGISTRYINDEX);
+    lua_pushcfunction(L, startProtectedRun);
+    hostState.protectedRun = luaL_ref(L, LUA_REGISTRYINDEX);
     return L;
 }
 
@@ -120,22 +162,15 @@ int callScript(int nargs) {
     return status;
 }
 
-void reportScriptError(int status) {
-    if (status == 0)
-        return;
-    const char* prefix = nullptr;
-    switch (status) {
-    case LUA_ERRRUN: prefix = "LUA runtime error: "; break;
-    case LUA_ERRSYNTAX: prefix = "LUA syntax error: "; break;
-    case LUA_ERRMEM: prefix = "LUA memory error: "; break;
-    default: break;  // an unreadable file or a failing handler: nothing to say
-    }
-    if (prefix) {
-        const char* message = lua_tostring(hostState.script, -1);
-        std::fputs(prefix, stdout);
-        writeOneLine(message ? message : "(error object is not a string)");
-        std::putchar('\n');
-    }
-    lua_settop(hostState.script, -2);
+int runProtected(lua_CFunction f, void* ud) {
+    ProtectedRun run = {f, ud};
+    lua_State* L = hostState.script;
+    lua_rawgeti(L, LUA_REGISTRYINDEX, hostState.protectedRun);
+    lua_pushlightuserdata(L, &run);
+    return callScript(1);
 }
 
+void reportScriptError(int status) {
+    if (status != 0)
+        report(hostState.script, status);
+}

@@ -22,4 +22,9 @@ void reportScriptError(int status);
 // A quit request interrupts a call that runs on (see process_guard.h).
 int callScript(int nargs);
 
+// Runs f(L) protected and guarded like callScript, with the message handler, f finding ud as
+// a light userdata at index 1 (as lua_cpcall does). Pushes nothing that could fail outside
+// the protection, so the host can call into the interpreter with its memory exhausted.
+int runProtected(lua_CFunction f, void* ud);
+
 #endif

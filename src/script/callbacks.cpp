@@ -5,42 +5,32 @@
 
 namespace {
 
-int getGlobal(lua_State* L) {
-    lua_gettable(L, LUA_GLOBALSINDEX);
-    return 1;
+// What one event hands its callback: the name to look up and how to push the arguments.
+struct CallbackCall {
+    const char* name;
+    int argumentCount;
+    void (*pushArguments)(lua_State* L, const void* arguments);
+    const void* arguments;
+};
+
+// Runs protected: the lookup may allocate the name or run the globals' __index, and the
+// arguments are pushed only once the callback is known to exist.
+int dispatchCallback(lua_State* L) {
+    const CallbackCall* call = static_cast<const CallbackCall*>(lua_touserdata(L, 1));
+    lua_getfield(L, LUA_GLOBALSINDEX, call->name);
+    if (lua_isnil(L, -1))
+        return 0;
+    call->pushArguments(L, call->arguments);
+    lua_call(L, call->argumentCount, 0);
+    return 0;
 }
 
-// Pushes the global callback, or returns false when there is none. An __index
-// metamethod on the globals table is honoured but may raise, so it runs protected.
-bool pushCallback(lua_State* L, const char* name) {
-    if (lua_getmetatable(L, LUA_GLOBALSINDEX)) {
-        lua_pop(L, 1);
-        lua_pushcfunction(L, getGlobal);
-        lua_pushstring(L, name);
-        int status = lua_pcall(L, 1, 1, 0);
-        if (status != 0) {
-            reportScriptError(status);
-            return false;
-        }
-    } else {
-        lua_pushstring(L, name);
-        lua_gettable(L, LUA_GLOBALSINDEX);
-    }
-    if (lua_isnil(L, -1)) {
-        lua_pop(L, 1);
-        return false;
-    }
-    return true;
-}
-
-// Arguments are pushed only once the callback is known to exist.
 template <class PushArguments>
-void callCallback(const char* name, int argumentCount, PushArguments pushArguments) {
-    lua_State* L = hostState.script;
-    if (!pushCallback(L, name))
-        return;
-    pushArguments(L);
-    reportScriptError(callScript(argumentCount));
+void callCallback(const char* name, int argumentCount, const PushArguments& pushArguments) {
+    CallbackCall call = {name, argumentCount,
+                         [](lua_State* L, const void* f) { (*static_cast<const PushArguments*>(f))(L); },
+                         &pushArguments};
+    reportScriptError(runProtected(dispatchCallback, &call));
 }
 
 void callCallback(const char* name) {

@@ -58,7 +58,7 @@ class Images(DisplayTest):
     def test_brightness_scales_colour_and_keeps_alpha(self):
         script = ('white = loadImage("white.png") half = loadImage("half.png") pic = loadImage("pic.png")\n'
                   'function onDraw()\n'
-                  '  for i, b in ipairs({1, 0.5, 0, 2, -1}) do\n'
+                  '  for i, b in ipairs({1, 0.5, 0, 2, -1, 0/0}) do\n'
                   '    setBrightness(1) white:setPosition(-300 + i * 100, -100) white:draw()\n'
                   '    setBrightness(b) half:setPosition(-300 + i * 100, -100) half:draw()\n'
                   '    pic:setPosition(-300 + i * 100, 100) pic:draw()\n'
@@ -69,12 +69,14 @@ class Images(DisplayTest):
                                    "half.png": solid_png(40, 40, (255, 255, 255, 128)),
                                    "pic.png": solid_png(40, 40, ORANGE)})
         # Window pixel of drawing point (x, y) is (400 + x, 300 - y).
-        colours = [shot.pixel(400 - 300 + i * 100, 200) for i in range(1, 6)]
-        for got, want in zip(colours, [(200, 100, 50), (100, 50, 25), (0, 0, 0), (200, 100, 50), (0, 0, 0)]):
+        # NaN counts as full brightness.
+        colours = [shot.pixel(400 - 300 + i * 100, 200) for i in range(1, 7)]
+        for got, want in zip(colours, [(200, 100, 50), (100, 50, 25), (0, 0, 0), (200, 100, 50), (0, 0, 0),
+                                       (200, 100, 50)]):
             self.assertTrue(near(got, want), (colours, got, want))
         # Half-transparent white over white stays white at full brightness; at 0 it is black at half alpha.
-        blended = [shot.pixel(400 - 300 + i * 100, 400) for i in range(1, 6)]
-        for got, want in zip(blended, [(255,) * 3, (191,) * 3, (127,) * 3, (255,) * 3, (127,) * 3]):
+        blended = [shot.pixel(400 - 300 + i * 100, 400) for i in range(1, 7)]
+        for got, want in zip(blended, [(255,) * 3, (191,) * 3, (127,) * 3, (255,) * 3, (127,) * 3, (255,) * 3]):
             self.assertTrue(near(got, want, 3), (blended, got, want))
 
     def test_brightness_between_two_draws_changes_only_the_later(self):
