@@ -224,6 +224,12 @@ void guardProcess() {
     startWatch();
     catchQuitSignal(SIGINT);
     catchQuitSignal(SIGTERM);
+    // The launcher held them while the libraries loaded; one that came meanwhile arrives now.
+    sigset_t quitSignals;
+    sigemptyset(&quitSignals);
+    sigaddset(&quitSignals, SIGINT);
+    sigaddset(&quitSignals, SIGTERM);
+    sigprocmask(SIG_UNBLOCK, &quitSignals, nullptr);
 }
 
 void guardDisplay() {

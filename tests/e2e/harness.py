@@ -10,6 +10,8 @@ import time
 import unittest
 
 GAMEHOST = os.environ.get("GAMEHOST", "gamehost")
+# The host itself, which the gamehost launcher starts: for tools that must not follow an exec.
+GAMEHOST_BIN = os.environ.get("GAMEHOST_BIN", GAMEHOST + "-bin")
 GAMEHOST_LUA = os.environ.get("GAMEHOST_LUA", "gamehost-lua")
 
 
@@ -78,12 +80,12 @@ class DisplayTest(unittest.TestCase):
 class Game:
     """gamehost started in a folder (a new temporary one unless given) with its output read."""
 
-    def __init__(self, script=None, files=None, display=None, env=None, folder=None, prefix=()):
+    def __init__(self, script=None, files=None, display=None, env=None, folder=None, prefix=(), program=GAMEHOST):
         self.dir = folder or game_dir(script, files)
         self.display = display
         run_env = display.env() if display else dict(os.environ)
         run_env.update(env or {})
-        self.proc = subprocess.Popen([*prefix, GAMEHOST], cwd=self.dir, env=run_env, stdout=subprocess.PIPE,
+        self.proc = subprocess.Popen([*prefix, program], cwd=self.dir, env=run_env, stdout=subprocess.PIPE,
                                      stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
         self.lines = []
         self._queue = queue.Queue()

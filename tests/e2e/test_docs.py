@@ -30,7 +30,7 @@ def script_names():
     patterns = [r'\bdef\("(\w+)"', r'\.property\("(\w+)"', r'class_<\w+>\("(\w+)"',
                 r'setGlobalFunction\(L, "(\w+)"', r'"(on[A-Z]\w*)"']
     sources = glob.glob(os.path.join(TOP, "src", "script", "*.cpp"))
-    sources.append(os.path.join(TOP, "src", "host", "setup_script.cpp"))
+    sources.append(os.path.join(TOP, "src", "app", "setup_script.cpp"))
     for path in sources:
         with open(path) as f:
             text = f.read()

@@ -3,7 +3,7 @@ import os
 import unittest
 import xml.etree.ElementTree as ET
 
-from harness import Display, Game, main, solid_png
+from harness import GAMEHOST_BIN, Display, Game, main, solid_png
 
 SCRIPT = """
 imgs = {}
@@ -45,7 +45,7 @@ class Leaks(unittest.TestCase):
             xml = os.path.join(display_tmp(), "valgrind.xml")
             game = Game(SCRIPT, files={"red.png": solid_png(64, 32, (255, 0, 0, 255)),
                                        "cut.png": solid_png(64, 64, (255, 0, 0, 255))[:70]},
-                        display=display,
+                        display=display, program=GAMEHOST_BIN,
                         prefix=("valgrind", "--leak-check=full", "--show-leak-kinds=definite,indirect",
                                 "--xml=yes", f"--xml-file={xml}"))
             game.wait_line("drawn", timeout=120)

@@ -1,6 +1,6 @@
 // Where require finds the Lua library that ships with the program.
-#ifndef HOST_LIBRARY_PATH_H
-#define HOST_LIBRARY_PATH_H
+#ifndef APP_LIBRARY_PATH_H
+#define APP_LIBRARY_PATH_H
 
 extern "C" {
 #include "lua.h"
