@@ -1,6 +1,5 @@
 """How a game ends: os.exit from anywhere, exhausted memory, a quit during a long call, scripts
 that never return, a destroyed window, a vanished reader, a signal right after start."""
-import os
 import signal
 import subprocess
 import time
@@ -48,7 +47,7 @@ class Endings(DisplayTest):
             game.move_mouse(10 + i, 10)
         game.wait_for(lambda lines: len(lines) >= 3, timeout=60)
         self.assertIsNone(game.proc.poll())
-        self.assertEqual(game.stop(), 0)
+        self.assertEqual(game.stop(timeout=30), 0)  # a full address space takes a while to give back
         self.assertEqual(set(game.lines), {"LUA memory error: not enough memory"})
 
     def test_a_quit_lets_the_running_call_finish_and_the_queued_keys_still_arrive(self):
@@ -99,19 +98,14 @@ class Endings(DisplayTest):
         proc.send_signal(signal.SIGTERM)
         self.assertEqual(proc.wait(10), 0)
 
-    def test_a_signal_while_the_libraries_load_ends_with_status_zero(self):
-        # No display: the program ends on its own within a few milliseconds, so delays from 1 ms
-        # to past then are tried, the libraries' loading included.
-        env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
-        folder = game_dir('print("x")')
-        for i in range(40):
-            proc = subprocess.Popen([GAMEHOST], cwd=folder, env=env, stdout=subprocess.DEVNULL,
-                                    stderr=subprocess.DEVNULL)
-            delay = 0.001 + i * 0.0003
-            time.sleep(delay)
-            proc.send_signal(signal.SIGTERM)
-            self.assertEqual(proc.wait(10), 0, f"signal after {delay * 1000:.1f} ms")
-
+    def test_a_signal_that_comes_while_the_libraries_load_ends_with_status_zero(self):
+        # The launcher holds quit signals, blocked, across its exec of the host; here the parent
+        # holds them from the fork on, so the signal is sure to come before the handlers exist.
+        proc = subprocess.Popen([GAMEHOST], cwd=game_dir('print("x")'), env=self.display.env(),
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                preexec_fn=lambda: signal.pthread_sigmask(signal.SIG_BLOCK, {signal.SIGTERM}))
+        proc.send_signal(signal.SIGTERM)
+        self.assertEqual(proc.wait(10), 0)
 
 if __name__ == "__main__":
     main()
