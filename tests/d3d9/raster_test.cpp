@@ -1,9 +1,12 @@
-// The CPU rasteriser drawing into memory: coverage rules, snapping, depth, wrap and the SIMD spans.
+// The CPU rasteriser drawing into memory: coverage rules, snapping, depth, every SIMD kernel, the command list.
 #include "raster.h"
 #include "spans.h"
+#include "workers.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -102,14 +105,17 @@ TEST(Raster, DepthTestKeepsNearerAndTransparentTexelsWriteDepth) {
     EXPECT_EQ(c.at(20, 20), 0u);
 }
 
-TEST(Raster, SimdSpansMatchThePortableOnes) {
+// Every kernel, on odd and power-of-two textures (their wraps differ), against the portable one.
+TEST(Raster, SimdKernelsMatchThePortableOnes) {
     if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 here";
     std::mt19937 rng(3);
-    std::vector<uint32_t> texels(7 * 5);
-    for (uint32_t& t : texels) t = rng();
     SpanKernels kernels[2] = {baselineKernels(), avx2Kernels()};
     std::uniform_real_distribution<float> unit(0.f, 1.f), f(-3.f, 3.f), px(-4.f, 68.f);
-    for (int round = 0; round < 200; ++round) {
+    for (int round = 0; round < 300; ++round) {
+        const int sizes[3][2] = {{7, 5}, {8, 4}, {16, 16}};
+        int tw = sizes[round % 3][0], th = sizes[round % 3][1];
+        std::vector<uint32_t> texels(size_t(tw) * th);
+        for (uint32_t& t : texels) t = rng();
         Canvas c[2];
         for (size_t i = 0; i < c[0].colour.size(); ++i) {
             c[0].colour[i] = rng();
@@ -117,8 +123,8 @@ TEST(Raster, SimdSpansMatchThePortableOnes) {
         }
         c[1] = c[0];
         float colour[4] = {unit(rng), unit(rng), 0.5f, 1.f};
-        Shading s = solid(texels.data(), 7, 5);
-        if (round % 3) {
+        Shading s = solid(texels.data(), tw, th);
+        if (round % 5 > 1) {
             std::copy(colour, colour + 4, s.colour);
             s.plain = false;
         }
@@ -128,18 +134,51 @@ TEST(Raster, SimdSpansMatchThePortableOnes) {
         tri.s = s;
         TriangleRows rows;
         bool any = triangleRows(c[0].target(), {0, Canvas::kH}, tri, &rows);
+        uint32_t xrgb[2][64];
         for (int k = 0; k < 2; ++k) {
+            size_t at = size_t(y) * Canvas::kPitch + x;
             if (round % 2) {
-                size_t at = size_t(y) * Canvas::kPitch + x;
-                kernels[k].rect(c[k].colour.data() + at, c[k].depth.data() + at, Canvas::kPitch, n, h, texels.data(), 7,
-                                5, x % 7, y % 5, uint16_t(0xFFF0), s.plain ? nullptr : s.colour);
+                kernels[k].rect(c[k].colour.data() + at, c[k].depth.data() + at, Canvas::kPitch, n, h, texels.data(), tw,
+                                th, x % tw, y % th, uint16_t(0xFFF0), s.plain ? nullptr : s.colour);
             } else if (any) {
                 kernels[k].triangle(c[k].target(), rows, s);
             }
+            kernels[k].fill32(c[k].colour.data() + at + size_t(h) * Canvas::kPitch, n / 2, 0x12345678);
+            kernels[k].fill16(c[k].depth.data() + at, n / 3, 0x4321);
+            kernels[k].toXrgb(xrgb[k], c[k].colour.data() + at, n);
         }
         ASSERT_EQ(c[0].colour, c[1].colour) << "round " << round;
         ASSERT_EQ(c[0].depth, c[1].depth) << "round " << round;
+        ASSERT_TRUE(std::equal(xrgb[0], xrgb[0] + n, xrgb[1])) << "round " << round;
     }
+    // The vertex stage: random matrices, with and without texture coordinates.
+    float m[4][4], vertices[40][5];
+    for (auto& row : m)
+        for (float& e : row) e = f(rng);
+    m[0][3] = m[1][3] = m[2][3] = 0.f;
+    m[3][3] = 1.f;
+    for (auto& v : vertices)
+        for (float& e : v) e = px(rng);
+    for (int uv : {12, -1}) {
+        VertexLayout l{reinterpret_cast<const uint8_t*>(vertices), sizeof vertices[0], uv, m, 400.f, 300.f};
+        ScreenVertex out[2][40];
+        for (int k = 0; k < 2; ++k) kernels[k].vertices(l, 0, 40, out[k]);
+        ASSERT_EQ(std::memcmp(out[0], out[1], sizeof out[0]), 0) << "uv " << uv;
+    }
+}
+
+TEST(Workers, AFullCommandListCountsWhatItDrops) {
+    Canvas c;
+    Workers workers(c.target(), 2, 1);
+    Command fill{Command::kFill, {}};
+    fill.fill = Fill{0, 0, 1, 1, kOpaqueRed, 0, true, false};
+    size_t pushed = 0;
+    while (workers.push(fill)) ++pushed;
+    EXPECT_GT(pushed, 0u);
+    EXPECT_FALSE(workers.push(fill));
+    EXPECT_EQ(workers.dropped(), 2u);
+    workers.finish(nullptr);
+    EXPECT_EQ(c.at(0, 0), kOpaqueRed);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Triangle setup and coverage as GL's rasteriser here does it, rectangles, clears and the generic pixel.
+// Triangle setup and coverage by the rulebook's rules, rectangles and clears.
 #include "raster.h"
 
 #include "spans.h"
@@ -10,14 +10,16 @@ namespace d3d9soft {
 
 namespace {
 
-constexpr int64_t kOne = int64_t(1) << kSubpixelBits;
-// Which horizontal edge owns the pixel centres on it; llvmpipe draws window
-// framebuffers with the bottom edge rule (seen by experiment, see the equivalence test).
-constexpr bool kBottomEdgeRule = true;
 // Beyond this many pixels from the origin the fixed-point edge products could overflow.
 constexpr float kMaxCoordinate = float(1 << 22);
-
-int64_t snap(float v) { return std::lrintf((v - 0.5f) * float(kOne)); }
+// A quad drawn as a rect may run at most this far from one texel per pixel across its width
+// or height: positions carry the transform's rounding.
+constexpr double kTexelDrift = 1.0 / 256;
+// Texel choices this close to a texel's border depend on the interpolation's rounding, so such
+// quads take the triangle path.
+constexpr double kTexelMargin = 1.0 / 32;
+// Beyond this the texel coordinate no longer floors to an int64 exactly.
+constexpr double kMaxTexelCoordinate = 1e15;
 
 int64_t floorDiv(int64_t a, int64_t b) {
     int64_t q = a / b;
@@ -32,13 +34,6 @@ int64_t floorToInt(double d) {
     return i - (double(i) > d ? 1 : 0);
 }
 
-// i modulo size in [0, size); sizes are mostly powers of two.
-int wrapIndex(int64_t i, int size) {
-    if ((size & (size - 1)) == 0) return int(i & (size - 1));
-    int64_t m = i % size;
-    return int(m < 0 ? m + size : m);
-}
-
 void startEdge(EdgeWalk* e, int64_t dx, int64_t dy, int64_t c) {
     e->sign = dy > 0 ? 1 : (dy < 0 ? -1 : 0);
     e->d = dy == 0 ? 1 : (dy > 0 ? dy : -dy) * kOne;
@@ -46,46 +41,6 @@ void startEdge(EdgeWalk* e, int64_t dx, int64_t dy, int64_t c) {
     e->r = c - e->q * e->d;
     e->stepQ = floorDiv(dx * kOne, e->d);
     e->stepR = dx * kOne - e->stepQ * e->d;
-}
-
-// The portable form of every pipeline the device can be put in.
-uint32_t genericPixel(const Shading& s, uint32_t texel, uint32_t dst) {
-    if (!s.texelAlpha) texel |= 0xFF000000;
-    uint32_t src = modulateTexel(texel, s.colour);
-    if (!s.blend) return src;
-    uint32_t sa = src >> 24;
-    auto weight = [sa](BlendFactor f) -> uint32_t {
-        switch (f) {
-        case kBlendZero: return 0;
-        case kBlendOne: return 255;
-        case kBlendSrcAlpha: return sa;
-        default: return 255 - sa;
-        }
-    };
-    uint32_t ws = weight(s.src), wd = weight(s.dst), out = 0;
-    for (int shift = 0; shift < 32; shift += 8) {
-        uint32_t c = mulNorm((src >> shift) & 0xFF, ws) + mulNorm((dst >> shift) & 0xFF, wd);
-        out |= (c > 255 ? 255 : c) << shift;
-    }
-    return out;
-}
-
-void genericSpan(const Target& t, int y, int x0, int x1, const Shading& s, const TriangleRows& rows) {
-    uint32_t* colour = t.colour + size_t(y) * t.pitch;
-    uint16_t* depth = t.depth ? t.depth + size_t(y) * t.pitch : nullptr;
-    float yf = float(y);
-    for (int x = x0; x < x1; ++x) {
-        float xf = float(x);
-        float z = planeAt(rows.z, xf, yf);
-        if (!(z >= 0.f && z <= 1.f)) continue;
-        if (s.depthTest && depth) {
-            uint16_t z16 = uint16_t(z * 65535.f + 0.5f);
-            if (z16 > depth[x]) continue;
-            depth[x] = z16;
-        }
-        int tu = wrapTexel(planeAt(rows.u, xf, yf), s.tw), tv = wrapTexel(planeAt(rows.v, xf, yf), s.th);
-        colour[x] = genericPixel(s, s.texels[tv * s.tw + tu], colour[x]);
-    }
 }
 
 }  // namespace
@@ -121,30 +76,10 @@ bool triangleRows(const Target& t, Band b, const Triangle& tri, TriangleRows* ou
     for (int k = 0; k < 3; ++k) {
         int n = (k + 1) % 3;
         int64_t dx = X[n] - X[k], dy = Y[n] - Y[k];
-        bool horizontalOwner = kBottomEdgeRule ? dx < 0 : dx > 0;
-        bool owns = dy < 0 || (dy == 0 && horizontalOwner);
-        startEdge(&out->edges[k], dx, dy, dx * (int64_t(y0) * kOne - Y[k]) + dy * X[k] - (owns ? 0 : 1));
+        startEdge(&out->edges[k], dx, dy, dx * (int64_t(y0) * kOne - Y[k]) + dy * X[k] - (ownsCentres(dx, dy) ? 0 : 1));
     }
 
-    // Interpolation from the unsnapped positions, as GL's setup here does it: the edges scaled
-    // by the inverse area first, every product and difference rounded on its own, the value
-    // at the origin's pixel centre from the first vertex.
-    float dx01 = v[0]->x - v[1]->x, dy01 = v[0]->y - v[1]->y;
-    float dx20 = v[2]->x - v[0]->x, dy20 = v[2]->y - v[0]->y;
-    float ooa = 1.f / (dx01 * dy20 - dy01 * dx20);
-    float dx01a = dx01 * ooa, dy01a = dy01 * ooa, dx20a = dx20 * ooa, dy20a = dy20 * ooa;
-    float x0c = v[0]->x - 0.5f, y0c = v[0]->y - 0.5f;
-    auto plane = [&](float ScreenVertex::*a) {
-        float da01 = v[0]->*a - v[1]->*a, da20 = v[2]->*a - v[0]->*a;
-        Plane p;
-        p.dadx = da01 * dy20a - da20 * dy01a;
-        p.dady = da20 * dx01a - da01 * dx20a;
-        p.a0 = v[0]->*a - (p.dadx * x0c + p.dady * y0c);
-        return p;
-    };
-    out->u = plane(&ScreenVertex::u);
-    out->v = plane(&ScreenVertex::v);
-    out->z = plane(&ScreenVertex::z);
+    setupPlanes(*v[0], *v[1], *v[2], out);
     return true;
 }
 
@@ -155,7 +90,7 @@ void drawTriangle(const Target& t, Band b, const Triangle& tri) {
         spanKernels().triangle(t, rows, tri.s);
         return;
     }
-    forTriangleRows(rows, [&](int y, int x0, int n) { genericSpan(t, y, x0, x0 + n, tri.s, rows); });
+    forTriangleRows(rows, [&](int y, int x0, int n) { scalarSpan(t, y, x0, n, tri.s, rows); });
 }
 
 bool quadAsRect(const ScreenVertex v[4], const Shading& s, Rect* out) {
@@ -186,24 +121,24 @@ bool quadAsRect(const ScreenVertex v[4], const Shading& s, Rect* out) {
     if (!(xr > xl && yb > yt) || !(std::fabs(xl) < kMaxCoordinate && std::fabs(xr) < kMaxCoordinate &&
                                    std::fabs(yt) < kMaxCoordinate && std::fabs(yb) < kMaxCoordinate))
         return false;
-    // One texel per pixel, running the same way as the screen; positions carry rounding from
-    // the transform, so "one" allows a drift of 1/256 texel across the whole quad.
+    // One texel per pixel, running the same way as the screen.
     double su = double(v[r].u - v[l].u) * s.tw, sv = double(v[bottom].v - v[top].v) * s.th;
-    if (std::fabs(su - (xr - xl)) > 1.0 / 256 || std::fabs(sv - (yb - yt)) > 1.0 / 256) return false;
+    if (std::fabs(su - (xr - xl)) > kTexelDrift || std::fabs(sv - (yb - yt)) > kTexelDrift) return false;
     int64_t XL = snap(xl), XR = snap(xr), YT = snap(yt), YB = snap(yb);
     out->x0 = int(ceilDiv(XL, kOne));
     out->x1 = int(ceilDiv(XR, kOne));
-    out->y0 = int(kBottomEdgeRule ? floorDiv(YT, kOne) + 1 : ceilDiv(YT, kOne));
-    out->y1 = int(kBottomEdgeRule ? floorDiv(YB, kOne) + 1 : ceilDiv(YB, kOne));
+    // Rows by the bottom edge rule (ownsCentres): a centre on the top edge is outside.
+    out->y0 = int(floorDiv(YT, kOne) + 1);
+    out->y1 = int(floorDiv(YB, kOne) + 1);
     if (out->x0 >= out->x1 || out->y0 >= out->y1) return false;
     // The texel under the first pixel centre, in texel units; near a texel border the
     // interpolation's rounding decides, so those go the triangle way.
     double tu = double(v[l].u) * s.tw + (out->x0 + 0.5 - xl) * su / (xr - xl);
     double tv = double(v[top].v) * s.th + (out->y0 + 0.5 - yt) * sv / (yb - yt);
-    if (!(std::fabs(tu) < 1e15 && std::fabs(tv) < 1e15)) return false;
+    if (!(std::fabs(tu) < kMaxTexelCoordinate && std::fabs(tv) < kMaxTexelCoordinate)) return false;
     int64_t iu = floorToInt(tu), iv = floorToInt(tv);
     double fu = tu - double(iu), fv = tv - double(iv);
-    if (fu < 1.0 / 32 || fu > 31.0 / 32 || fv < 1.0 / 32 || fv > 31.0 / 32) return false;
+    if (fu < kTexelMargin || fu > 1 - kTexelMargin || fv < kTexelMargin || fv > 1 - kTexelMargin) return false;
     out->tx = wrapIndex(iu, s.tw);
     out->ty = wrapIndex(iv, s.th);
     out->z = depth16(v[0].z);

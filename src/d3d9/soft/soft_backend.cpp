@@ -161,7 +161,7 @@ VertexLayout SoftBackend::layout(const PipelineState& s) const {
     VertexLayout l;
     l.bytes = s.stream->bytes() + s.streamOffset;
     l.stride = s.streamStride;
-    l.uvOffset = (s.fvf & D3DFVF_TEX1) ? ((s.fvf & D3DFVF_NORMAL) ? 24 : 12) : -1;
+    l.uvOffset = d3d9impl::fvfLayout(s.fvf).uvAt;
     l.mvp = mvp_.m;
     l.halfWidth = float(width_) * 0.5f;
     l.halfHeight = float(height_) * 0.5f;

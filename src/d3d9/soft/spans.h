@@ -1,112 +1,17 @@
-// Vertex and span kernels of the host's standard pipeline, with an AVX2 version picked once at run time.
+// The span kernels of the host's standard pipeline, portable and AVX2 (picked once at run time),
+// and the scalar pixel loops every path shares.
 #ifndef D3D9_SOFT_SPANS_H
 #define D3D9_SOFT_SPANS_H
 
-#include "raster.h"
+#include "gl_rules.h"
 
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 namespace d3d9soft {
 
-// Where the vertex stage finds a vertex's parts, and what it maps them through.
-struct VertexLayout {
-    const uint8_t* bytes;  // the first vertex
-    size_t stride;
-    int uvOffset;            // bytes from a vertex's start to its u, v; -1 without them
-    const float (*mvp)[4];   // world x view x projection, row vectors
-    float halfWidth, halfHeight;
-};
-
-// Internal linkage: the AVX2 file is compiled for another CPU, and a shared inline copy from it
-// must never be what the portable code calls.
+// Internal linkage, as in gl_rules.h: the AVX2 file is compiled for another CPU.
 namespace {
-
-// A plane at pixel (x, y) as GL's fragment stage here evaluates it: the x step fused onto a0,
-// then the y step fused onto that.
-inline float planeAt(const Plane& p, float x, float y) {
-    return std::fma(p.dady, y, std::fma(p.dadx, x, p.a0));
-}
-
-// a x b / 255 as GL's blender here rounds it (not always to nearest; seen by experiment).
-inline uint32_t mulNorm(uint32_t a, uint32_t b) {
-    uint32_t x = a * b;
-    return (x + (x >> 8) + 128) >> 8;
-}
-
-// A texel channel times a colour component: in floats, rounded to nearest even, as GL's
-// fragment stage here computes it.
-inline uint32_t modulate(uint32_t t, float c) {
-    float x = float(t) * (1.f / 255.f);
-    x = x * c;
-    x = x * 255.f;
-    long r = __builtin_lrintf(x);
-    return r < 0 ? 0 : (r > 255 ? 255 : uint32_t(r));
-}
-
-inline uint32_t modulateTexel(uint32_t texel, const float* colour) {
-    return modulate(texel & 0xFF, colour[0]) | modulate((texel >> 8) & 0xFF, colour[1]) << 8 |
-           modulate((texel >> 16) & 0xFF, colour[2]) << 16 | modulate(texel >> 24, colour[3]) << 24;
-}
-
-// The standard pixel: a modulated texel, source-alpha blended over dst (every channel).
-inline uint32_t blendStandard(uint32_t src, uint32_t dst) {
-    uint32_t a = src >> 24, out = 0;
-    for (int shift = 0; shift < 32; shift += 8) {
-        uint32_t c = mulNorm((src >> shift) & 0xFF, a) + mulNorm((dst >> shift) & 0xFF, 255 - a);
-        out |= (c > 255 ? 255 : c) << shift;
-    }
-    return out;
-}
-
-// Texel column or row for a coordinate as GL's point sampler with wrap takes it: powers of two
-// wrap the scaled coordinate, other sizes its fraction.
-inline int wrapTexel(float u, int size) {
-    if ((size & (size - 1)) == 0) {
-        float f = u * float(size);
-        if (!(f > -1e9f && f < 1e9f)) return 0;
-        float fl = __builtin_floorf(f);
-        return int(int64_t(fl) & (size - 1));
-    }
-    if (!(u > -1e9f && u < 1e9f)) return 0;
-    float fr = u - __builtin_floorf(u);
-    int i = int(fr * float(size));
-    return i < size ? i : size - 1;
-}
-
-// A vertex's position through the matrix into c (clip space). GL's vertex stage here rounds
-// every product and sum on its own, x first and the translation last; texel choices depend on
-// the last bit.
-inline void clipPosition(const VertexLayout& l, const uint8_t* vertex, float c[4]) {
-    float pos[3];
-    std::memcpy(pos, vertex, sizeof pos);
-    const float(*m)[4] = l.mvp;
-    for (int j = 0; j < 4; ++j) c[j] = ((pos[0] * m[0][j] + pos[1] * m[1][j]) + pos[2] * m[2][j]) + m[3][j];
-}
-
-// Vertex i through the matrix and the viewport, which GL's vertex stage here fuses.
-inline ScreenVertex transformVertex(const VertexLayout& l, size_t i) {
-    const uint8_t* p = l.bytes + i * l.stride;
-    float c[4], uv[2] = {0.f, 0.f};
-    clipPosition(l, p, c);
-    if (l.uvOffset >= 0) std::memcpy(uv, p + l.uvOffset, sizeof uv);
-    ScreenVertex v;
-    // Behind the eye nothing is drawn (no clipping against w is done).
-    if (!(c[3] > 0.f)) {
-        v.x = v.y = 1e30f;
-        v.z = -1.f;
-    } else {
-        float iw = c[3] == 1.f ? 1.f : 1.f / c[3];
-        v.x = std::fma(c[0] * iw, l.halfWidth, l.halfWidth);
-        v.y = std::fma(c[1] * iw, -l.halfHeight, l.halfHeight);
-        v.z = c[2] * iw;
-    }
-    v.u = uv[0];
-    v.v = uv[1];
-    return v;
-}
 
 // Pictures land anywhere on the screen, so their rows miss the caches; a row a few rows ahead
 // is asked for while this one is drawn (a row fits in a few cache lines).
@@ -151,6 +56,53 @@ inline void forTriangleRows(TriangleRows rows, Span span) {
         }
         if (lo > hi) continue;
         span(y, int(lo), int(hi - lo + 1));
+    }
+}
+
+// n pixels of a rect row at depth z whose texels lie side by side in src: the portable
+// kernel's rows, and the SIMD kernel's last pixels of each.
+inline void rectPixels(uint32_t* dst, uint16_t* depth, const uint32_t* src, int n, uint16_t z, const float* colour) {
+    for (int i = 0; i < n; ++i) {
+        if (z > depth[i]) continue;
+        depth[i] = z;
+        dst[i] = blendStandard(colour ? modulateTexel(src[i], colour) : src[i], dst[i]);
+    }
+}
+
+// Any pipeline's pixel: texel alpha or opaque, modulated unless plain, blended by any factors.
+inline uint32_t shadedPixel(const Shading& s, uint32_t texel, uint32_t dst) {
+    if (!s.texelAlpha) texel |= 0xFF000000;
+    uint32_t src = s.plain ? texel : modulateTexel(texel, s.colour);
+    if (!s.blend) return src;
+    uint32_t sa = src >> 24;
+    auto weight = [sa](BlendFactor f) -> uint32_t {
+        switch (f) {
+        case kBlendZero: return 0;
+        case kBlendOne: return 255;
+        case kBlendSrcAlpha: return sa;
+        default: return 255 - sa;
+        }
+    };
+    return blendWeighted(src, dst, weight(s.src), weight(s.dst));
+}
+
+// Pixels [x0, x0 + n) of triangle row y one at a time: depth clipped to 0..1, tested and
+// written when the shading asks, the texel from the planes.
+inline void scalarSpan(const Target& t, int y, int x0, int n, const Shading& s, const TriangleRows& rows) {
+    uint32_t* colour = t.colour + size_t(y) * t.pitch;
+    uint16_t* depth = s.depthTest && t.depth ? t.depth + size_t(y) * t.pitch : nullptr;
+    float yf = float(y);
+    for (int x = x0; x < x0 + n; ++x) {
+        float xf = float(x);
+        float z = planeAt(rows.z, xf, yf);
+        if (!(z >= 0.f && z <= 1.f)) continue;
+        if (depth) {
+            uint16_t z16 = depth16(z);
+            if (z16 > depth[x]) continue;
+            depth[x] = z16;
+        }
+        int tu = wrapTexel(planeAt(rows.u, xf, yf), s.tw), tv = wrapTexel(planeAt(rows.v, xf, yf), s.th);
+        colour[x] = shadedPixel(s, s.texels[tv * s.tw + tu], colour[x]);
     }
 }
 

@@ -7,13 +7,13 @@ namespace d3d9soft {
 
 namespace {
 
-// mulNorm on sixteen 16-bit lanes.
+// mulNorm on sixteen 16-bit lanes (its sums fit in 16 bits for bytes).
 inline __m256i mulNorm16(__m256i a, __m256i b) {
     __m256i x = _mm256_mullo_epi16(a, b);
     return _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(x, _mm256_srli_epi16(x, 8)), _mm256_set1_epi16(128)), 8);
 }
 
-// Two pixels per lane half as 16-bit channels: source-alpha blend of s over d.
+// blendStandard for two pixels per lane half, as 16-bit channels.
 inline __m256i blendHalf(__m256i s, __m256i d) {
     const __m256i alphaWords = _mm256_setr_epi8(6, 7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15, 6, 7, 6, 7, 6,
                                                 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15);
@@ -43,7 +43,7 @@ inline void blend8(uint32_t* dst, __m256i src, __m256i pass32) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), out);
 }
 
-// Eight texels times the colour, channel by channel as modulate() does it.
+// modulate, channel by channel, for eight texels.
 inline __m256i modulate8(__m256i t, const __m256* colour) {
     const __m256 inv = _mm256_set1_ps(1.f / 255.f), k255 = _mm256_set1_ps(255.f);
     const __m256i byte = _mm256_set1_epi32(0xFF), zero = _mm256_setzero_si256();
@@ -82,11 +82,7 @@ inline void rectRow(uint32_t* dst, uint16_t* depth, const uint32_t* src, int n, 
         __m256i t = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
         blend8(dst + i, col.apply(t), _mm256_cvtepi16_epi32(pass16));
     }
-    for (; i < n; ++i) {
-        if (z > depth[i]) continue;
-        depth[i] = z;
-        dst[i] = blendStandard(colour ? modulateTexel(src[i], colour) : src[i], dst[i]);
-    }
+    rectPixels(dst + i, depth + i, src + i, n - i, z, colour);
 }
 
 void rectAvx2(uint32_t* dst, uint16_t* depth, size_t pitch, int w, int h, const uint32_t* texels, int tw, int th,
@@ -99,7 +95,7 @@ void rectAvx2(uint32_t* dst, uint16_t* depth, size_t pitch, int w, int h, const 
                 });
 }
 
-// Texel columns or rows for eight coordinates, as wrapTexel takes them.
+// wrapTexel, eight lanes at a time.
 inline __m256i wrap8(__m256 u, int size) {
     __m256 fs = _mm256_set1_ps(float(size));
     if ((size & (size - 1)) == 0) {
@@ -136,7 +132,8 @@ inline void affine8(uint32_t* dst, uint16_t* depth, __m256 xf, __m256 yf, __m256
     __m256 z = planes.at(2, xf, yf);
     __m256 inside = _mm256_and_ps(_mm256_cmp_ps(z, _mm256_setzero_ps(), _CMP_GE_OQ),
                                   _mm256_cmp_ps(z, _mm256_set1_ps(1.f), _CMP_LE_OQ));
-    __m256i z32 = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(z, _mm256_set1_ps(65535.f)), _mm256_set1_ps(0.5f)));
+    // depth16, lane by lane.
+    __m256i z32 = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(z, _mm256_set1_ps(kDepthScale)), _mm256_set1_ps(0.5f)));
     __m128i zb16 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(depth));
     __m256i zb = _mm256_cvtepu16_epi32(zb16);
     __m256i pass = _mm256_and_si256(_mm256_andnot_si256(_mm256_cmpgt_epi32(z32, zb), _mm256_castps_si256(inside)), live);
@@ -187,10 +184,7 @@ void toXrgbAvx2(uint32_t* dst, const uint32_t* src, int n) {
         __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm256_shuffle_epi8(p, swap));
     }
-    for (; i < n; ++i) {
-        uint32_t p = src[i];
-        dst[i] = (p & 0xFF00FF00) | (p & 0xFF) << 16 | ((p >> 16) & 0xFF);
-    }
+    for (; i < n; ++i) dst[i] = xrgbOf(src[i]);
 }
 
 void fill32Avx2(uint32_t* dst, int n, uint32_t value) {

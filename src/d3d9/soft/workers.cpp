@@ -13,11 +13,12 @@ constexpr size_t kBatch = 256;
 
 }  // namespace
 
-Workers::Workers(const Target& target, int threads) : target_(target) {
+Workers::Workers(const Target& target, int threads, size_t maxChunks)
+    : target_(target), maxChunks_(maxChunks < kMaxChunks ? maxChunks : kMaxChunks) {
     if (threads < 1) threads = 1;
     for (int i = 0; i < threads; ++i) bands_.push_back({target.height * i / threads, target.height * (i + 1) / threads});
     try {
-        for (int i = 0; i < threads; ++i) threads_.emplace_back(&Workers::run, this, i, bands_[size_t(i)]);
+        for (int i = 0; i < threads; ++i) threads_.emplace_back(&Workers::run, this, bands_[size_t(i)]);
     } catch (const std::system_error&) {
         // Fewer threads than asked: the bands are shared out again; none at all means
         // finish() draws everything itself.
@@ -45,10 +46,9 @@ Workers::~Workers() {
 
 bool Workers::push(const Command& c) {
     size_t chunk = count_ / kChunk;
-    if (chunk >= kMaxChunks) return false;
-    if (!chunks_[chunk]) {
-        chunks_[chunk] = new (std::nothrow) Chunk;
-        if (!chunks_[chunk]) return false;
+    if (chunk >= maxChunks_ || (!chunks_[chunk] && !(chunks_[chunk] = new (std::nothrow) Chunk))) {
+        ++dropped_;
+        return false;
     }
     chunks_[chunk]->c[count_ % kChunk] = c;
     ++count_;
@@ -99,7 +99,7 @@ void Workers::finish(BandSink* sink) {
     wake_.notify_all();
 }
 
-void Workers::run(int /*index*/, Band band) {
+void Workers::run(Band band) {
     size_t done = 0;
     unsigned long frame = 0;
     std::unique_lock<std::mutex> lock(mutex_);

@@ -32,20 +32,23 @@ protected:
 };
 
 // Commands are drawn in recording order within each band while more are being recorded.
-// ORDER CMD: only the recording thread calls push and finish.
+// ORDER CMD: the order of push calls is the drawing order, so only the recording thread may
+// call push and finish; every band draws the commands in that order.
 class Workers {
 public:
-    Workers(const Target& target, int threads);
+    // At most maxChunks chunks of commands are kept per frame, to bound a frame's memory.
+    Workers(const Target& target, int threads, size_t maxChunks = kMaxChunks);
     ~Workers();
     Workers(const Workers&) = delete;
     Workers& operator=(const Workers&) = delete;
 
-    // False when the list cannot grow: the command is lost, nothing else.
+    // False when the list cannot grow: the command is lost and counted, nothing else.
     bool push(const Command& c);
     // Returns once every command pushed so far is drawn, after sink (if any) saw every band;
     // the list then starts empty.
     void finish(BandSink* sink);
-    int threads() const { return int(threads_.size()); }
+    // Commands lost so far because the list could not grow.
+    size_t dropped() const { return dropped_; }
 
 private:
     static constexpr size_t kChunk = 2048;
@@ -54,7 +57,7 @@ private:
         Command c[kChunk];
     };
 
-    void run(int index, Band band);
+    void run(Band band);
     void drawRange(Band band, size_t from, size_t to) const;
     void publish();
 
@@ -63,7 +66,7 @@ private:
     std::vector<std::thread> threads_;
     // Chunks are kept from frame to frame; slots never move, so workers read them unlocked.
     Chunk* chunks_[kMaxChunks] = {};
-    size_t count_ = 0;
+    size_t count_ = 0, maxChunks_, dropped_ = 0;
     std::atomic<size_t> published_{0};
 
     std::mutex mutex_;
