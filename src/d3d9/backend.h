@@ -24,14 +24,31 @@ struct PipelineState {
     UINT streamOffset = 0, streamStride = 0;
 };
 
-// Bytes one vertex of this FVF takes, or 0 when the FVF is not supported.
-inline UINT fvfVertexSize(DWORD fvf) {
+// Where a vertex of an FVF keeps its parts: D3D puts them in this order, floats packed.
+// ORDER FVF: position, normal, texture coordinates.
+struct FvfLayout {
+    UINT size;       // bytes of one vertex, or 0 when the FVF is not supported
+    int normalAt;    // byte offset, or -1 when there is none
+    int uvAt;
+};
+
+inline FvfLayout fvfLayout(DWORD fvf) {
     const DWORD known = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1;
-    if ((fvf & ~known) != 0 || !(fvf & D3DFVF_XYZ)) return 0;
-    UINT size = 12;
-    if (fvf & D3DFVF_NORMAL) size += 12;
-    if (fvf & D3DFVF_TEX1) size += 8;
-    return size;
+    if ((fvf & ~known) != 0 || !(fvf & D3DFVF_XYZ)) return {0, -1, -1};
+    FvfLayout l = {3 * sizeof(float), -1, -1};
+    if (fvf & D3DFVF_NORMAL) {
+        l.normalAt = int(l.size);
+        l.size += 3 * sizeof(float);
+    }
+    if (fvf & D3DFVF_TEX1) {
+        l.uvAt = int(l.size);
+        l.size += 2 * sizeof(float);
+    }
+    return l;
+}
+
+inline UINT fvfVertexSize(DWORD fvf) {
+    return fvfLayout(fvf).size;
 }
 
 // Which part of PipelineState a setter changed.

@@ -73,7 +73,9 @@ private:
     UINT maxTextureSize_;
     BackendKind kind_;
     bool inScene_ = false;
-    std::unique_ptr<Backend> backend_;  // ORDER DEV: before state_, which holds a pointer to it
+    // ORDER DEV: members are built in declaration order and destroyed in reverse, so the
+    // backend comes before state_, which holds a pointer to it and tells it of changes.
+    std::unique_ptr<Backend> backend_;
     DeviceState state_;
 };
 

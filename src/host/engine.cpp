@@ -41,7 +41,7 @@ Engine::Engine()
 }
 
 Engine::Engine(IDirect3DDevice9* adopted)
-    : Display(adopted), nextTick(0), input(nullptr), simulation(nullptr), output(nullptr), clock(&sdlSource) {
+    : DisplayDevice(adopted), nextTick(0), input(nullptr), simulation(nullptr), output(nullptr), clock(&sdlSource) {
     hostState.engine = this;
 }
 
@@ -64,7 +64,7 @@ void Engine::openWindow() {
     if (!info)
         throw static_cast<const char*>(SDL_GetError());
     // The device layer opens the window with whatever its drawing needs.
-    OpenDeviceWindow(800, 600, info->vfmt->BitsPerPixel);
+    OpenDeviceWindow(WINDOW_WIDTH, WINDOW_HEIGHT, info->vfmt->BitsPerPixel);
 }
 
 // Releases what exists, device first, then shuts SDL down.

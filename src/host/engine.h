@@ -6,7 +6,7 @@
 
 #include <SDL/SDL.h>
 
-#include "display.h"
+#include "display_device.h"
 #include "handlers.h"
 
 // Length of one simulation step: 25 steps per second.
@@ -21,7 +21,7 @@ public:
 };
 
 // The display fields and their operations (createDevice, setBrightness) are the renderer's.
-class Engine : public Display {
+class Engine : public DisplayDevice {
 public:
     // Opens SDL's video, the 800x600 window and the device; throws const char* on failure.
     Engine();

@@ -1,5 +1,5 @@
-// Creates the display device in the one fixed state every image is drawn in.
-#include "display.h"
+// Creates and releases the display device (in the fixed state of fixed_state.cpp) and holds the brightness.
+#include "display_device.h"
 
 #include "d3dx9.h"
 #include "render_state.h"
@@ -10,37 +10,15 @@ const D3DCOLORVALUE black = {0, 0, 0, 1.0f};
 const D3DCOLORVALUE white = {1.0f, 1.0f, 1.0f, 1.0f};
 const D3DCOLORVALUE none = {0, 0, 0, 0};
 
-void setFixedState(IDirect3DDevice9* device) {
-    D3DXMATRIX projection, identity;
-    D3DXMatrixOrthoLH(&projection, 800, 600, -1, 1);
-    D3DXMatrixScaling(&identity, 1, 1, 1);
-    device->SetTransform(D3DTS_PROJECTION, &projection);
-    device->SetTransform(D3DTS_WORLD, &identity);
-    device->SetTransform(D3DTS_VIEW, &identity);
-
-    // With lighting on and no light enabled, every vertex gets ambient x material ambient:
-    // the material's ambient is the brightness.
-    device->SetRenderState(D3DRS_AMBIENT, 0x00FFFFFF);
-    device->SetVertexShader(nullptr);
-    device->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1);
-    device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
-    device->SetRenderState(D3DRS_LIGHTING, TRUE);
-    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-}
-
 }  // namespace
 
-Display::Display() : material(), direct3d(nullptr), device(nullptr) {}
+DisplayDevice::DisplayDevice() : material(), direct3d(nullptr), device(nullptr) {}
 
-Display::Display(IDirect3DDevice9* adopted) : material(), direct3d(nullptr), device(adopted) {
+DisplayDevice::DisplayDevice(IDirect3DDevice9* adopted) : material(), direct3d(nullptr), device(adopted) {
     renderState.device = adopted;
 }
 
-void Display::releaseDevice() {
+void DisplayDevice::releaseDevice() {
     if (device) {
         device->Release();
         device = nullptr;
@@ -52,7 +30,7 @@ void Display::releaseDevice() {
     renderState.device = nullptr;
 }
 
-void Display::createDevice() {
+void DisplayDevice::createDevice() {
     direct3d = Direct3DCreate9(D3D_SDK_VERSION);
     if (!direct3d)
         throw "Could not create Direct3D object";
@@ -66,8 +44,8 @@ void Display::createDevice() {
 
     HWND window = GetActiveWindow();
     D3DPRESENT_PARAMETERS params = {};
-    params.BackBufferWidth = 800;
-    params.BackBufferHeight = 600;
+    params.BackBufferWidth = WINDOW_WIDTH;
+    params.BackBufferHeight = WINDOW_HEIGHT;
     params.BackBufferFormat = mode.Format;
     params.BackBufferCount = 1;
     params.MultiSampleType = D3DMULTISAMPLE_NONE;
@@ -90,7 +68,7 @@ void Display::createDevice() {
         throw "Could not create device";
     }
 
-    setFixedState(device);
+    setFixedDeviceState(device);
     material.Diffuse = black;
     material.Ambient = white;
     material.Specular = none;
@@ -100,7 +78,7 @@ void Display::createDevice() {
     renderState.device = device;
 }
 
-void Display::setBrightness(float b) {
+void DisplayDevice::setBrightness(float b) {
     material.Ambient.r = b;
     material.Ambient.g = b;
     material.Ambient.b = b;

@@ -1,10 +1,10 @@
 // The global matrix: steps compose on the right (after), pre-scales on the left (before).
 #include "global_transform.h"
 
-#include "matrix.h"
+#include "transform_steps.h"
 
 void resetGlobalTransform() {
-    renderState.globalMatrix = identityMatrix();
+    renderState.globalMatrix = identityTransform();
     renderState.lastWorldMatrix = &renderState.globalMatrix;
     renderState.globalMatrixChanged = false;
 }
@@ -25,7 +25,7 @@ void appendGlobal(const D3DXMATRIX& step) {
 }  // namespace
 
 void imageReset() {
-    renderState.globalMatrix = identityMatrix();
+    renderState.globalMatrix = identityTransform();
     renderState.globalMatrixChanged = true;
 }
 

@@ -5,11 +5,12 @@
 #include <cstring>
 
 #include "global_transform.h"
-#include "matrix.h"
+#include "transform_steps.h"
 #include "texture_cache.h"
 
 namespace {
 
+// ORDER FVF: the parts in the order D3D lays out QUAD_FVF.
 struct QuadVertex {
     float x, y, z;
     float nx, ny, nz;
@@ -60,11 +61,11 @@ TextureEntry* loadEntry(const char* path) {
 }  // namespace
 
 AutomaticTransform::AutomaticTransform()
-    : rotationMatrix(identityMatrix()), scaleMatrix(identityMatrix()), translationMatrix(identityMatrix()),
+    : rotationMatrix(identityTransform()), scaleMatrix(identityTransform()), translationMatrix(identityTransform()),
       changed(true), x(0), y(0), scalex(1), scaley(1), rotation(0) {}
 
 Texture::Texture()
-    : automatic(nullptr), ownMatrix(identityMatrix()), useGlobal(false), ownMatrixChanged(false), entry(nullptr) {
+    : automatic(nullptr), ownMatrix(identityTransform()), useGlobal(false), ownMatrixChanged(false), entry(nullptr) {
     TextureCache::ensure();
 }
 
@@ -112,7 +113,7 @@ void Texture::draw() {
         renderState.lastTexture = entry->texture;
     }
     if (entry->vertexBuffer != renderState.lastVertexBuffer) {
-        device->SetStreamSource(0, entry->vertexBuffer, 0, 32);
+        device->SetStreamSource(0, entry->vertexBuffer, 0, sizeof(QuadVertex));
         renderState.lastVertexBuffer = entry->vertexBuffer;
     }
     if (useGlobal) {
@@ -158,7 +159,7 @@ void Texture::useAutomaticMatrix() {
 void Texture::reset() {
     if (automatic)
         *automatic = AutomaticTransform();
-    ownMatrix = identityMatrix();
+    ownMatrix = identityTransform();
     ownMatrixChanged = true;
 }
 

@@ -55,8 +55,6 @@ public:
     void setRotationProperty(float v);
     void setScaleProperty(float v);
 
-    bool hasPicture() const { return entry != nullptr; }
-
 private:
     Texture(const Texture&) = delete;
     Texture& operator=(const Texture&) = delete;

@@ -1,10 +1,10 @@
-// Small matrix helpers over the D3DX functions.
-#ifndef RENDER_MATRIX_H
-#define RENDER_MATRIX_H
+// Building transforms step by step with the D3DX functions: the identity, then steps appended.
+#ifndef RENDER_TRANSFORM_STEPS_H
+#define RENDER_TRANSFORM_STEPS_H
 
 #include "d3dx9.h"
 
-inline D3DXMATRIX identityMatrix() {
+inline D3DXMATRIX identityTransform() {
     D3DXMATRIX m;
     D3DXMatrixScaling(&m, 1, 1, 1);
     return m;

@@ -1,6 +1,7 @@
 // Each event looks its callback up by name afresh, calls it protected and reports failures.
 #include "callbacks.h"
 
+#include "display_device.h"
 #include "script_host.h"
 
 namespace {
@@ -68,8 +69,8 @@ void Input_Wrapper::handleKey(SDL_Event* event) {
 
 // Window pixels to the drawing space: origin at the centre, y up.
 void Input_Wrapper::handleMotion(SDL_Event* event) {
-    lua_Number x = event->motion.x - 400.0;
-    lua_Number y = 300.0 - event->motion.y;
+    lua_Number x = event->motion.x - WINDOW_WIDTH / 2.0;
+    lua_Number y = WINDOW_HEIGHT / 2.0 - event->motion.y;
     callCallback("onMotion", 2, [x, y](lua_State* L) {
         lua_pushnumber(L, x);
         lua_pushnumber(L, y);

@@ -2,6 +2,7 @@
 #include "device_fixture.h"
 
 #include "device.h"
+#include "display_device.h"
 
 #include <SDL.h>
 
@@ -43,21 +44,7 @@ void DeviceFixture::SetUp() {
               D3D_OK);
     ASSERT_NE(dev, nullptr);
 
-    D3DXMATRIX m;
-    dev->SetTransform(D3DTS_PROJECTION, D3DXMatrixOrthoLH(&m, float(kWidth), float(kHeight), -1, 1));
-    D3DXMatrixScaling(&m, 1, 1, 1);
-    dev->SetTransform(D3DTS_WORLD, &m);
-    dev->SetTransform(D3DTS_VIEW, &m);
-    dev->SetRenderState(D3DRS_AMBIENT, 0x00FFFFFF);
-    dev->SetVertexShader(nullptr);
-    dev->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1);
-    dev->SetRenderState(D3DRS_ZENABLE, TRUE);
-    dev->SetRenderState(D3DRS_LIGHTING, TRUE);
-    dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-    dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-    dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+    setFixedDeviceState(dev);
     setBrightness(1.f);
 }
 

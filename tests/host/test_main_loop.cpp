@@ -141,17 +141,6 @@ TEST_F(MainLoop, FirstTickComesBeforeFirstFrame) {
     EXPECT_EQ(trace[1], "draw o");
 }
 
-TEST_F(MainLoop, FrameIsClearBeginDrawEndPresent) {
-    Engine engine(&device);
-    engine.attachOutput(new Out("o"));
-    ScriptedSource source;
-    source.maxPasses = 2;
-    engine.run(source);
-    std::vector<std::string> expected = {"Clear", "BeginScene", "EndScene", "Present"};
-    EXPECT_EQ(device.calls, expected);
-    EXPECT_EQ(trace[0], "draw o");
-}
-
 TEST_F(MainLoop, SlowPassIsMadeUpOneStepPerPass) {
     Engine engine(&device);
     engine.attachSimulation(new Sim("s"));

@@ -1,5 +1,14 @@
 // What scripts observe of the engine functions, the class "image" and the callbacks.
 #include <cstring>
+#include <iterator>
+#include <regex>
+#include <set>
+
+#include <luabind/class_info.hpp>
+
+extern "C" {
+#include "lualib.h"
+}
 
 #include "callbacks.h"
 #include "global_transform.h"
@@ -247,6 +256,39 @@ TEST_F(ScriptTest, NonFunctionCallbackAndRaisingGlobalsLookupAreReported) {
     ASSERT_EQ(out.size(), 1u);
     EXPECT_NE(out[0].find("undeclared onTick"), std::string::npos) << out[0];
     EXPECT_EQ(lua_gettop(hostState.script), 0);
+}
+
+// Read from the running interpreter, so a name cannot escape the check by being registered elsewhere.
+TEST_F(ScriptTest, EveryScriptVisibleNameIsDescribedInTheGuide) {
+    lua_State* stock = luaL_newstate();
+    luaL_openlibs(stock);
+    run("");
+    lua_State* L = hostState.script;
+    std::set<std::string> names = {"print", "onKeyPress", "onKeyRelease", "onMotion", "onButton", "onTick", "onDraw"};
+    lua_pushnil(L);
+    while (lua_next(L, LUA_GLOBALSINDEX)) {
+        lua_pop(L, 1);
+        lua_getfield(stock, LUA_GLOBALSINDEX, lua_tostring(L, -1));
+        if (lua_isnil(stock, -1)) names.insert(lua_tostring(L, -1));
+        lua_pop(stock, 1);
+    }
+    lua_close(stock);
+    luabind::bind_class_info(L);
+    ASSERT_EQ(luaL_dostring(L, "local i, s = class_info(image()), '' for k in pairs(i.methods) do s = s .. ' ' .. k end "
+                               "return s .. ' ' .. table.concat(i.attributes, ' ')"), 0);
+    std::string members = lua_tostring(L, -1);
+    const std::regex member("\\b[a-z]\\w*"), span("`([^`\\n]+)`"), word("\\w+");
+    for (std::sregex_iterator w(members.begin(), members.end(), member), end; w != end; ++w) names.insert(w->str());
+    EXPECT_TRUE(names.count("loadImage") && names.count("setPosition") && names.count("rotation") && names.count("class"));
+
+    std::ifstream guide(GUIDE_PATH);
+    std::string text((std::istreambuf_iterator<char>(guide)), std::istreambuf_iterator<char>());
+    std::set<std::string> described;
+    for (std::sregex_iterator m(text.begin(), text.end(), span), end; m != end; ++m) {
+        std::string code = (*m)[1];
+        for (std::sregex_iterator w(code.begin(), code.end(), word); w != end; ++w) described.insert(w->str());
+    }
+    for (const std::string& name : names) EXPECT_TRUE(described.count(name)) << name << " is not in docs/scripting.md";
 }
 
 }  // namespace

@@ -240,16 +240,15 @@ void GlBackend::applyArrays(const PipelineState& s) {
     GLsizei stride = static_cast<GLsizei>(s.streamStride);
     glVertexPointer(3, GL_FLOAT, stride, base);
     glEnableClientState(GL_VERTEX_ARRAY);
-    size_t at = 12;
-    if (s.fvf & D3DFVF_NORMAL) {
-        glNormalPointer(GL_FLOAT, stride, base + at);
+    d3d9impl::FvfLayout layout = d3d9impl::fvfLayout(s.fvf);
+    if (layout.normalAt >= 0) {
+        glNormalPointer(GL_FLOAT, stride, base + layout.normalAt);
         glEnableClientState(GL_NORMAL_ARRAY);
-        at += 12;
     } else {
         glDisableClientState(GL_NORMAL_ARRAY);
     }
-    if (s.fvf & D3DFVF_TEX1) {
-        glTexCoordPointer(2, GL_FLOAT, stride, base + at);
+    if (layout.uvAt >= 0) {
+        glTexCoordPointer(2, GL_FLOAT, stride, base + layout.uvAt);
         glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     } else {
         glDisableClientState(GL_TEXTURE_COORD_ARRAY);
