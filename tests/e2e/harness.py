@@ -80,12 +80,12 @@ class DisplayTest(unittest.TestCase):
 class Game:
     """gamehost started in a folder (a new temporary one unless given) with its output read."""
 
-    def __init__(self, script=None, files=None, display=None, env=None, folder=None, prefix=(), program=GAMEHOST):
+    def __init__(self, script=None, files=None, display=None, env=None, folder=None, prefix=(), program=None):
         self.dir = folder or game_dir(script, files)
         self.display = display
         run_env = display.env() if display else dict(os.environ)
         run_env.update(env or {})
-        self.proc = subprocess.Popen([*prefix, program], cwd=self.dir, env=run_env, stdout=subprocess.PIPE,
+        self.proc = subprocess.Popen([*prefix, program or GAMEHOST], cwd=self.dir, env=run_env, stdout=subprocess.PIPE,
                                      stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
         self.lines = []
         self._queue = queue.Queue()
