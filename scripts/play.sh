@@ -14,7 +14,8 @@ if [ ! -f "$game/game.lua" ]; then
   echo "play: no game.lua in $game" >&2
   exit 1
 fi
-"$top/scripts/build.sh" --log "$top/build/build.log" gamehost
+# gamehost-lua too (it is small), so that cmake --install finds every program it installs.
+"$top/scripts/build.sh" --log "$top/build/build.log" gamehost gamehost-lua
 
 # A script error in onDraw is reported once per frame: show it once, with its count.
 # Ctrl+C stops the game, not this, so the last count is still written.

@@ -1,8 +1,14 @@
 // The Engine's life cycle, its handler containers and the main loop.
 #include "engine.h"
 
+#include <cstring>
+#include <string>
+
+#include <unistd.h>
+
 #include "host_state.h"
 #include "process_guard.h"
+#include "screen.h"
 #include "texture_cache.h"
 
 namespace {
@@ -65,6 +71,17 @@ void Engine::openWindow() {
         throw static_cast<const char*>(SDL_GetError());
     // The device layer opens the window with whatever its drawing needs.
     OpenDeviceWindow(WINDOW_WIDTH, WINDOW_HEIGHT, info->vfmt->BitsPerPixel);
+    setDefaultCaption();
+}
+
+// Window lists and task bars show the game's folder until the script names its window.
+void Engine::setDefaultCaption() {
+    char folder[4096];
+    if (!getcwd(folder, sizeof folder))
+        return;
+    const char* name = std::strrchr(folder, '/');
+    std::string caption = std::string(name && name[1] ? name + 1 : folder) + " - Gamehost";
+    setWindowTitle(caption.c_str());
 }
 
 // Releases what exists, device first, then shuts SDL down.

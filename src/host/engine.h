@@ -42,6 +42,7 @@ private:
     Engine& operator=(const Engine&) = delete;
 
     void openWindow();
+    void setDefaultCaption();
     void handleEvent(SDL_Event& event, bool& running, bool& appActive, LoopSource& source);
     void step(LoopSource& source);
     void renderFrame();

@@ -48,7 +48,23 @@ local function drawLine(line, x, y, size, align)
   end
 end
 
+-- Wrong arguments raise at level 2, so the message names the caller's file and line.
+local ALIGNS = {left = true, center = true, right = true}
+
+local function expect(ok, n, name, wanted, got)
+  if not ok then
+    got = got == nil and "no value" or type(got) == "string" and string.format("%q", got) or type(got)
+    error(string.format("bad argument #%d to 'text.draw' (%s: %s expected, got %s)", n, name, wanted, got), 3)
+  end
+end
+
 function text.draw(s, x, y, size, align, brightness)
+  expect(s ~= nil, 1, "s", "string or number", s)
+  expect(type(x) == "number", 2, "x", "number", x)
+  expect(type(y) == "number", 3, "y", "number", y)
+  expect(size == nil or type(size) == "number", 4, "size", "number", size)
+  expect(align == nil or ALIGNS[align], 5, "align", '"left", "center" or "right"', align)
+  expect(brightness == nil or type(brightness) == "number", 6, "brightness", "number", brightness)
   s = tostring(s)
   size = size or DEFAULT_SIZE
   if brightness then setBrightness(brightness) end

@@ -16,6 +16,21 @@ class StartUp(DisplayTest):
         self.assertEqual(game.stop(), 0)
         self.assertEqual(game.lines, ["b", "12", "0.5", "true"])
 
+    def test_the_window_is_named_after_the_game_until_the_script_names_it(self):
+        game = Game('function onKeyPress(k) setWindowTitle(k == "a" and "Mine" or nil) print(k) end print("ready")',
+                    display=self.display)
+        game.wait_line("ready")
+        name = lambda: self.display.run("xdotool", "getwindowname", game.window()).stdout.decode().strip()
+        default = os.path.basename(game.dir) + " - Gamehost"
+        self.assertEqual(name(), default)
+        game.key("b")
+        game.wait_line("b")
+        self.assertEqual(name(), default)  # setWindowTitle(nil) keeps the caption
+        game.key("a")
+        game.wait_line("a")
+        self.assertEqual(name(), "Mine")
+        self.assertEqual(game.stop(), 0)
+
     def test_syntax_error_is_one_line_and_the_loop_runs(self):
         game = Game("x = 1\nfunction onTick() ticked = true end\ny = = 2\n", display=self.display)
         game.wait_for(lambda lines: lines)
