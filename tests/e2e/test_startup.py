@@ -77,6 +77,16 @@ class StartUp(DisplayTest):
         self.assertEqual(shot.pixel(400, 285), (255, 255, 255))
         self.assertEqual(shot.pixel(400, 300), (0, 0, 0))
 
+        # Wrong arguments are blamed on the game's line.
+        game = Game('require "text"\nfunction onTick() text.draw("x", 0, 0, 20, "middle") end\ntext.draw("S", -380)',
+                    display=self.display)
+        game.wait_for(lambda lines: len(lines) >= 2)
+        self.assertEqual(game.stop(), 0)
+        self.assertEqual(game.lines[:2], [
+            "LUA runtime error: ./game.lua:3: bad argument #3 to 'text.draw' (y: number expected, got no value)",
+            "LUA runtime error: ./game.lua:2: bad argument #5 to 'text.draw' "
+            '(align: "left", "center" or "right" expected, got "middle")'])
+
         folder = game_dir('print(require("text"))', {"text.lua": b"return 'own text'"})
         game = Game(display=self.display, folder=folder, env={"LUA_PATH": "./?.lua"})
         game.wait_line("own text")
