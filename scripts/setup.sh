@@ -8,6 +8,7 @@ lua_sha=2640fc56a795f29d28ef15e13c34a47e223960b0240e8cb0a82d9b0738695333
 packages=(build-essential cmake dpkg-dev pkg-config patch
   libsdl1.2-dev libboost-dev libgl-dev libx11-dev
   libspng-dev libturbojpeg0-dev libgif-dev libstb-dev libwebp-dev clang
+  libsdl-mixer1.2-dev libvorbis-dev vorbis-tools
   libgtest-dev googletest xvfb xauth xdotool imagemagick valgrind)
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
@@ -39,8 +40,13 @@ fi
 
 mkdir -p "$third"
 cd "$third"
+# apt's download user cannot write into a checkout that root owns; downloading as root is what
+# apt falls back to anyway, said here so it does not warn about it.
+unsandboxed=()
+if [ "$(id -u)" = 0 ]; then unsandboxed=(-o APT::Sandbox::User=root); fi
 if [ ! -f lua5.1_5.1.5.orig.tar.gz ]; then
-  apt-get source --download-only lua5.1 >/dev/null || { apt-get update -q && apt-get source --download-only lua5.1 >/dev/null; }
+  apt-get "${unsandboxed[@]}" source --download-only lua5.1 >/dev/null ||
+    { apt-get update -q && apt-get "${unsandboxed[@]}" source --download-only lua5.1 >/dev/null; }
 fi
 if ! echo "$lua_sha  lua5.1_5.1.5.orig.tar.gz" | sha256sum -c --status; then
   echo "setup: lua5.1_5.1.5.orig.tar.gz does not have the expected SHA-256 ($lua_sha); refusing to build" >&2
@@ -48,6 +54,6 @@ if ! echo "$lua_sha  lua5.1_5.1.5.orig.tar.gz" | sha256sum -c --status; then
 fi
 if [ ! -d luabind ]; then
   rm -rf luabind-*
-  apt-get source luabind >/dev/null 2>&1
+  apt-get "${unsandboxed[@]}" source luabind >/dev/null 2>&1
   mv luabind-0.9.1* luabind
 fi

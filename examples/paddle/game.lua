@@ -33,6 +33,10 @@ local wallImage = loadImage("wall.png")
 local paddleImage = loadImage("paddle.png")
 local ballImage = loadImage("ball.png")
 
+-- loadSound works the same way; scripts/make_sounds.py makes these two.
+local bounceSound = loadSound("bounce.wav")
+local wallSound = loadSound("wall.wav")
+
 ---------------------------------------------------------------- state
 -- Plain Lua tables hold the game; the images only show it.
 local paddle = { x = 0, speed = 0, squash = 0 }
@@ -96,11 +100,14 @@ function onTick()
   ball.spin = ball.spin + ball.vx * 0.05
   if ball.x - BALL_R < INNER_LEFT then
     ball.x, ball.vx = INNER_LEFT + BALL_R, math.abs(ball.vx)
+    wallSound:play()
   elseif ball.x + BALL_R > INNER_RIGHT then
     ball.x, ball.vx = INNER_RIGHT - BALL_R, -math.abs(ball.vx)
+    wallSound:play()
   end
   if ball.y + BALL_R > INNER_TOP then
     ball.y, ball.vy = INNER_TOP - BALL_R, -math.abs(ball.vy)
+    wallSound:play()
   end
 
   -- The paddle: where the ball hits decides the new angle, as in the classics.
@@ -114,6 +121,7 @@ function onTick()
     ball.vy = ball.speed * math.cos(angle)
     ball.y = top + BALL_R
     paddle.squash = 4
+    bounceSound:play()
     score = score + 1
     if score > best then best = score end
     showScore()

@@ -7,6 +7,7 @@
 #include "process_guard.h"
 #include "script_host.h"
 #include "setup_script.h"
+#include "sound.h"
 
 namespace {
 
@@ -29,6 +30,7 @@ int main(int, char**) {
     try {
         engine = new Engine;
         guardDisplay();
+        openSound();
         setupScript();
         engine->run();
     } catch (const char* text) {
@@ -39,6 +41,7 @@ int main(int, char**) {
     unguardDisplay();
     // Images die with the interpreter, while the device they were drawn on still exists.
     closeScriptState();
+    closeSound();
     delete engine;
     return 0;
 }

@@ -8,6 +8,7 @@
 #include "global_transform.h"
 #include "image_binding.h"
 #include "screen.h"
+#include "sound_binding.h"
 
 namespace {
 
@@ -50,7 +51,8 @@ luabind::scope buildScriptBindings() {
            def("resetTicks", &resetTicks),
            def("setBrightness", &setBrightness),
            imageClassBinding(),
-           loadImageBinding();
+           loadImageBinding(),
+           soundBinding();
 }
 
 void completeScriptBindings(lua_State* L) {

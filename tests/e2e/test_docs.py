@@ -39,7 +39,7 @@ class Guide(unittest.TestCase):
         blocks = lua_blocks(self.text)
         self.assertGreater(len(blocks), 20)
         pictures = {os.path.basename(p): open(p, "rb").read()
-                    for p in glob.glob(os.path.join(TOP, "examples", "paddle", "*.png"))}
+                    for p in glob.glob(os.path.join(TOP, "examples", "paddle", "*.[pw][na][gv]"))}
         self.assertIn("ball.png", pictures)
 
         def run(block):

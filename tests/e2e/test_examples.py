@@ -1,6 +1,7 @@
 """The bundled games: each runs from a copy of its folder, takes real keys and mouse, and
 shows a picture without writing an error; their pictures, and the text library's font,
-match the scripts that draw them."""
+match the scripts that draw them, and the paddle game's sounds the script that makes them."""
+import array
 import os
 import shutil
 import subprocess
@@ -72,6 +73,19 @@ class Examples(DisplayTest):
         # The walls are drawn in the corners of the window.
         self.assertNotEqual(shot.pixel(4, 300), (0, 0, 0))
 
+    def test_paddle_bounces_with_sound(self):
+        # Unplayed, the ball leaves after a second and meets the top wall within about five.
+        folder = tempfile.mkdtemp(prefix="gamehost-paddle-")
+        shutil.copytree(os.path.join(EXAMPLES, "paddle"), folder, dirs_exist_ok=True)
+        record = os.path.join(folder, "heard.raw")
+        game = Game(folder=folder, display=self.display,
+                    env={"SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": record, "SDL_DISKAUDIODELAY": "20"})
+        game.settle(7)
+        with open(record, "rb") as f:
+            heard = array.array("h", f.read())
+        self.assertEqual(game.stop(), 0)
+        self.assertGreater(max(map(abs, heard)), 5000)
+
     def test_layers(self):
         shot = self.play("layers", [self.hold("Right", 0.6), self.press("Up", "Up", "Down", "Tab", "Tab"),
                                     self.hold("Left", 0.3), self.sweep([(10, 10), (790, 590)])], "Layers")
@@ -86,14 +100,14 @@ class Examples(DisplayTest):
         # Hundreds of faded sparks give many shades.
         self.assertGreater(len(shot.colours()), 20)
 
-    def assert_pictures_made_by(self, script, args, folder):
-        """The PNGs in folder are exactly those script writes with args --into a new folder."""
+    def assert_pictures_made_by(self, script, args, folder, ending=".png"):
+        """The files of that ending in folder are exactly those script writes with args --into a new folder."""
         out = tempfile.mkdtemp(prefix="gamehost-art-")
         try:
             subprocess.run([sys.executable, os.path.join(TOP, "scripts", script), *args, "--into", out],
                            check=True, capture_output=True)
             made = sorted(os.listdir(out))
-            kept = sorted(f for f in os.listdir(folder) if f.endswith(".png"))
+            kept = sorted(f for f in os.listdir(folder) if f.endswith(ending))
             self.assertEqual(made, kept)
             for picture in made:
                 with open(os.path.join(out, picture), "rb") as a, open(os.path.join(folder, picture), "rb") as b:
@@ -108,6 +122,8 @@ class Examples(DisplayTest):
                     self.assert_pictures_made_by("make_art.py", [name], os.path.join(EXAMPLES, name))
         with self.subTest(font="text"):
             self.assert_pictures_made_by("make_font.py", [], os.path.join(TOP, "src", "lib", "font"))
+        with self.subTest(sounds="paddle"):
+            self.assert_pictures_made_by("make_sounds.py", [], os.path.join(EXAMPLES, "paddle"), ".wav")
 
 
 if __name__ == "__main__":
