@@ -24,6 +24,11 @@ bool forcedBackend(BackendKind* kind) {
     return false;
 }
 
+bool presentsImmediately() {
+    const char* v = std::getenv("GAMEHOST_PRESENT");
+    return v && std::strcmp(v, "immediate") == 0;
+}
+
 BackendKind backendFor(HWND window) {
     BackendKind kind;
     if (forcedBackend(&kind)) return kind;

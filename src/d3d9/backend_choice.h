@@ -11,6 +11,10 @@ enum class BackendKind { OpenGL, Software };
 // GAMEHOST_DEVICE=opengl or =software forces a backend; anything else leaves the choice automatic.
 bool forcedBackend(BackendKind* kind);
 
+// GAMEHOST_PRESENT=immediate: every Present shows its frame at once on either backend, for
+// benchmarks and tests that want many frames quickly; otherwise frames follow the display.
+bool presentsImmediately();
+
 // The backend for a window OpenDeviceWindow opened: OpenGL exactly when it has a GL context,
 // unless GAMEHOST_DEVICE forces the other one.
 BackendKind backendFor(HWND window);

@@ -89,8 +89,10 @@ HRESULT Direct3D::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusW
     return D3D_OK;
 }
 
-HRESULT Device::create(Direct3D* parent, HWND window, const D3DPRESENT_PARAMETERS& pp, Device** out) {
+HRESULT Device::create(Direct3D* parent, HWND window, const D3DPRESENT_PARAMETERS& asked, Device** out) {
     *out = nullptr;
+    D3DPRESENT_PARAMETERS pp = asked;
+    if (presentsImmediately()) pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
     if (exists()) return D3DERR_NOTAVAILABLE;
     // Only SDL's current video surface can be drawn into.
     if (!SDL_WasInit(SDL_INIT_VIDEO) || window != SDL_GetVideoSurface()) return D3DERR_NOTAVAILABLE;
@@ -100,7 +102,7 @@ HRESULT Device::create(Direct3D* parent, HWND window, const D3DPRESENT_PARAMETER
     BackendKind kind = backendFor(window);
     std::unique_ptr<Backend> backend;
     HRESULT hr = kind == BackendKind::OpenGL ? d3d9gl::createBackend(window, pp, width, height, &backend)
-                                             : d3d9soft::createBackend(window, width, height, pp.EnableAutoDepthStencil != FALSE, &backend);
+                                             : d3d9soft::createBackend(window, pp, width, height, &backend);
     if (FAILED(hr)) return hr;
     Device* device;
     try {

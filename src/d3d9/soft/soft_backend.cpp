@@ -3,6 +3,7 @@
 
 #include "clip.h"
 #include "matrix.h"
+#include "pacing.h"
 #include "resources.h"
 #include "spans.h"
 #include "workers.h"
@@ -52,7 +53,8 @@ int workerCount() {
 
 class SoftBackend final : public d3d9impl::Backend, private BandSink {
 public:
-    SoftBackend(HWND window, UINT width, UINT height, std::vector<uint32_t>&& colour, std::vector<uint16_t>&& depth);
+    SoftBackend(HWND window, UINT width, UINT height, std::vector<uint32_t>&& colour, std::vector<uint16_t>&& depth,
+                std::unique_ptr<FramePacer> pacer);
     ~SoftBackend() override;
     void stateChanged(const PipelineState& s, StateChange what, D3DRENDERSTATETYPE renderState) override;
     void clear(const std::vector<ClearRect>& rects, DWORD flags, D3DCOLOR color, float z) override;
@@ -89,14 +91,16 @@ private:
     std::vector<d3d9impl::Texture*> held_;
     d3d9impl::Texture* lastHeld_ = nullptr;
     SDL_Surface* surface_ = nullptr;  // locked for the bands while a Present copies
+    std::unique_ptr<FramePacer> pacer_;  // null: every Present shows its frame at once
 };
 
 SoftBackend::SoftBackend(HWND window, UINT width, UINT height, std::vector<uint32_t>&& colour,
-                         std::vector<uint16_t>&& depth)
+                         std::vector<uint16_t>&& depth, std::unique_ptr<FramePacer> pacer)
     : window_(window), width_(width), height_(height), insideRight_(float(width) - 1.f),
       insideBottom_(float(height) - 1.f), colour_(std::move(colour)), depth_(std::move(depth)),
       workers_(Target{colour_.data(), depth_.empty() ? nullptr : depth_.data(), int(width), int(height), pitch(width)},
-               workerCount()) {}
+               workerCount()),
+      pacer_(std::move(pacer)) {}
 
 SoftBackend::~SoftBackend() { finish(nullptr); }
 
@@ -330,6 +334,7 @@ void SoftBackend::present() {
     surface_ = nullptr;
     if (SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
     SDL_UpdateRect(s, 0, 0, 0, 0);
+    if (pacer_) pacer_->waitForRefresh();
 }
 
 void SoftBackend::readBack(std::vector<BYTE>* rgba) {
@@ -342,12 +347,16 @@ void SoftBackend::readBack(std::vector<BYTE>* rgba) {
 
 }  // namespace
 
-HRESULT createBackend(HWND window, UINT width, UINT height, bool depthBuffer, std::unique_ptr<d3d9impl::Backend>* out) {
+HRESULT createBackend(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT width, UINT height,
+                      std::unique_ptr<d3d9impl::Backend>* out) {
     if (window->flags & SDL_OPENGL) return D3DERR_NOTAVAILABLE;
     try {
         std::vector<uint32_t> colour(size_t(pitch(width)) * height, 0);
-        std::vector<uint16_t> depth(depthBuffer ? size_t(pitch(width)) * height : 0, 0xFFFF);
-        out->reset(new SoftBackend(window, width, height, std::move(colour), std::move(depth)));
+        std::vector<uint16_t> depth(pp.EnableAutoDepthStencil ? size_t(pitch(width)) * height : 0, 0xFFFF);
+        std::unique_ptr<FramePacer> pacer;
+        if (pp.PresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE)
+            pacer = std::make_unique<FramePacer>(refreshRate(window));
+        out->reset(new SoftBackend(window, width, height, std::move(colour), std::move(depth), std::move(pacer)));
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }

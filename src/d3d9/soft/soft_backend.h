@@ -12,8 +12,9 @@ namespace d3d9soft {
 // Largest texture side accepted; memory, not the rasteriser, is the limit.
 constexpr UINT kMaxTextureSize = 8192;
 
-// Draws into memory and presents into the window's SDL surface (a plain, non-GL window).
-HRESULT createBackend(HWND window, UINT width, UINT height, bool depthBuffer,
+// Draws into memory and presents into the window's SDL surface (a plain, non-GL window); with
+// any presentation interval but immediate, at the display's refresh rate.
+HRESULT createBackend(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT width, UINT height,
                       std::unique_ptr<d3d9impl::Backend>* out);
 
 }  // namespace d3d9soft
