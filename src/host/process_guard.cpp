@@ -42,11 +42,13 @@ void lookNow() {
     syscall(SYS_tgkill, getpid(), hostState.guard.mainThread, watchSignal());
 }
 
-// Signal-safe: counts a request and marks the first one's time.
+// Signal-safe: counts a request and marks the first one's time, which is in place before the
+// count that the watch reads.
 void countRequest() {
     GuardState& g = hostState.guard;
-    if (g.requests.fetch_add(1) == 0)
-        g.firstRequestMs = nowMs();
+    long long none = 0;
+    g.firstRequestMs.compare_exchange_strong(none, nowMs());
+    g.requests.fetch_add(1);
 }
 
 // A request the loop has not seen: it is shown one SDL_QUIT for it.
