@@ -66,20 +66,26 @@ end
 
 # The same scenes for LÖVE 11: y grows downwards there, which changes nothing measured.
 LOVE_CONF = "function love.conf(t) t.window.width = 800 t.window.height = 600 t.window.vsync = 0 end\n"
-LOVE_MAIN = """
+# Prints "second T FRAMES 0" once a second, as the host's frame counter does.
+LOVE_COUNTER = """
+local frames, last = 0, os.time()
+local function countFrame()
+  frames = frames + 1
+  local now = os.time()
+  if now ~= last then last = now; print("second " .. now .. " " .. frames .. " 0"); io.stdout:flush() end
+  return frames
+end
+"""
+LOVE_MAIN = LOVE_COUNTER + """
 local N, TURNED = %d, %s
-local img, xs, ys, frames, last
+local img, xs, ys
 function love.load()
   img = love.graphics.newImage("sprite.png")
   xs, ys = {}, {}
   for i = 1, N do xs[i] = (i * 37) %% 760 + 20; ys[i] = (i * 53) %% 560 + 20 end
-  frames, last = 0, os.time()
 end
 function love.draw()
-  frames = frames + 1
-  local now = os.time()
-  if now ~= last then last = now; print("second " .. now .. " " .. frames .. " 0"); io.stdout:flush() end
-  local d = frames %% 16
+  local d = countFrame() %% 16
   for i = 1, N do
     if TURNED then
       love.graphics.draw(img, xs[i] + d, ys[i], i * 0.1 + d * 0.05, 1.5, 0.75, 16, 16)
@@ -90,9 +96,9 @@ function love.draw()
 end
 """
 
-LOVE_BLENDED = """
+LOVE_BLENDED = LOVE_COUNTER + """
 local N, TURNED = %d, %s
-local img, xs, ys, vx, vy, frames, last
+local img, xs, ys, vx, vy
 function love.load()
   img = love.graphics.newImage("sprite.png")
   love.math.setRandomSeed(1)
@@ -101,13 +107,9 @@ function love.load()
     xs[i] = (i * 37) %% 760 + 20; ys[i] = (i * 53) %% 560 + 20
     vx[i], vy[i] = (love.math.random() - 0.5) * 1.4, (love.math.random() - 0.5) * 1.4
   end
-  frames, last = 0, os.time()
 end
 function love.draw()
-  frames = frames + 1
-  local now = os.time()
-  if now ~= last then last = now; print("second " .. now .. " " .. frames .. " 0"); io.stdout:flush() end
-  local d = frames %% 16
+  local d = countFrame() %% 16
   for i = 1, N do
     local x, y = xs[i] + vx[i], ys[i] + vy[i]
     if x < 20 or x > 780 then vx[i] = -vx[i] end
