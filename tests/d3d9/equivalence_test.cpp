@@ -90,11 +90,11 @@ std::vector<Picture> randomPictures(std::mt19937& rng) {
     return out;
 }
 
-// Positions on whole, half and quarter pixels and anywhere, inside the window unless shape moves
-// them; depths inside and outside -1..1.
+// Positions on whole, half and quarter pixels, a hair off them, and anywhere, inside the window
+// unless shape moves them; depths inside and outside -1..1.
 std::vector<Sprite> randomSprites(std::mt19937& rng, int count, const std::function<void(Sprite&)>& shape) {
     std::uniform_real_distribution<float> any(0.f, 1.f);
-    const float fractions[] = {0.f, 0.5f, 0.25f, 0.75f};
+    const float fractions[] = {0.f, 0.5f, 0.25f, 0.75f, 0.5f + 1 / 4096.f, 1 / 1024.f};
     const float depths[] = {0.f, 0.5f, -0.5f, 1.f, -1.f, 1.25f, -1.5f, 0.25f};
     const float brightness[] = {1.f, 1.f, 0.5f, 0.f, 1.75f};
     std::vector<Sprite> out;
@@ -103,8 +103,8 @@ std::vector<Sprite> randomSprites(std::mt19937& rng, int count, const std::funct
         s.picture = int(rng() % 6);
         s.sx = s.sy = 1.f;
         s.angle = 0.f;
-        float fx = rng() % 5 == 4 ? any(rng) : fractions[rng() % 4];
-        float fy = rng() % 5 == 4 ? any(rng) : fractions[rng() % 4];
+        float fx = rng() % 5 == 4 ? any(rng) : fractions[rng() % 6];
+        float fy = rng() % 5 == 4 ? any(rng) : fractions[rng() % 6];
         s.x = float(int(rng() % 640) - 320) + fx;
         s.y = float(int(rng() % 440) - 220) + fy;
         s.z = depths[rng() % 8];

@@ -58,13 +58,38 @@ TEST(Raster, EdgesThroughPixelCentresBelongToOneSide) {
     const uint32_t texels[8] = {kOpaqueRed, kOpaqueRed, kOpaqueRed, kOpaqueRed,
                                 kOpaqueRed, kOpaqueRed, kOpaqueRed, kOpaqueRed};
     Rect rect;
-    // Centres on texel borders are left to the triangle path.
-    EXPECT_FALSE(quadAsRect(q, solid(texels, 4, 2), &rect));
+    // Centres on texel borders of a quad GL cuts are left to the triangle path.
+    EXPECT_FALSE(quadAsRect(q, solid(texels, 4, 2), true, &rect));
     for (ScreenVertex& v : q) v.x += 0.5f, v.y += 0.5f;
-    ASSERT_TRUE(quadAsRect(q, solid(texels, 4, 2), &rect));
+    ASSERT_TRUE(quadAsRect(q, solid(texels, 4, 2), true, &rect));
     drawRect(r.target(), {0, Canvas::kH}, rect);
     EXPECT_EQ(covered(r), 8);
     EXPECT_EQ(r.at(3, 4), kOpaqueRed);
+}
+
+TEST(Raster, RectsChooseTheTexelsOfTheirTriangles) {
+    // Every texel its own colour, the quad at sub-pixel offsets on and around texel borders:
+    // wherever the rect path takes a quad, it draws what the two triangles draw.
+    uint32_t texels[8 * 4];
+    for (int i = 0; i < 32; ++i) texels[i] = 0xFF000000u | uint32_t(i * 0x050301 + 0x10);
+    const float steps[] = {0.f, 1 / 256.f, 1 / 512.f, 1 / 4096.f, 0.5f, 0.5f - 1 / 512.f, 0.5f + 1 / 4096.f, 0.37f};
+    int taken = 0, tried = 0;
+    for (float fx : steps)
+        for (float fy : steps)
+            for (float sign : {1.f, -1.f}) {
+                float x0 = 10.f + sign * fx, y0 = 6.f - sign * fy;
+                ScreenVertex q[4] = {{x0, y0, 0.5f, 0, 0}, {x0 + 8, y0, 0.5f, 1, 0}, {x0 + 8, y0 + 4, 0.5f, 1, 1},
+                                     {x0, y0 + 4, 0.5f, 0, 1}};
+                Canvas tri, rect;
+                drawQuad(tri, x0, y0, x0 + 8, y0 + 4, solid(texels, 8, 4));
+                Rect r;
+                ++tried;
+                if (!quadAsRect(q, solid(texels, 8, 4), false, &r)) continue;
+                ++taken;
+                drawRect(rect.target(), {0, Canvas::kH}, r);
+                ASSERT_EQ(rect.colour, tri.colour) << "at " << x0 << "," << y0;
+            }
+    EXPECT_GT(taken, tried * 9 / 10);
 }
 
 TEST(Raster, SharedDiagonalIsDrawnOnce) {

@@ -20,6 +20,8 @@ constexpr double kTexelDrift = 1.0 / 256;
 constexpr double kTexelMargin = 1.0 / 32;
 // Beyond this the texel coordinate no longer floors to an int64 exactly.
 constexpr double kMaxTexelCoordinate = 1e15;
+// Four times the fragment stage's worst rounding of a texel coordinate, relative to size (|u| + 1).
+constexpr double kPlaneRounding = 1.0 / (1 << 21);
 
 int64_t floorDiv(int64_t a, int64_t b) {
     int64_t q = a / b;
@@ -34,6 +36,84 @@ int64_t floorToInt(double d) {
     return i - (double(i) > d ? 1 : 0);
 }
 
+// GL sets the planes up from the first vertex of the counter-clockwise order (top-down
+// pixels); the last bit of each coefficient depends on it. area: the snapped signed area.
+void planesInOrder(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, int64_t area,
+                   TriangleRows* out) {
+    if (area > 0)
+        setupPlanes(b, a, c, out);
+    else
+        setupPlanes(a, b, c, out);
+}
+
+int64_t snappedArea(const int64_t X[3], const int64_t Y[3]) {
+    return (X[1] - X[0]) * (Y[2] - Y[0]) - (Y[1] - Y[0]) * (X[2] - X[0]);
+}
+
+// Whether the texels of plane p (flat across the other axis) along its axis run one per pixel
+// from *first over pixels [p0, p1), as the fragment stage chooses them.
+bool runsOnePerPixel(const Plane& p, bool alongX, int p0, int p1, int size, int* first) {
+    double slope = alongX ? p.dadx : p.dady, a0 = p.a0;
+    if ((alongX ? p.dady : p.dadx) != 0.f) return false;
+    // In texel units the plane is a line, exact in doubles, which the fragment stage rounds by
+    // less than size (|u| + 1) 2^-23 (the fused evaluation, the sampler's fraction and scaling).
+    // Far enough from a texel border at both ends and a texel further per pixel, the line
+    // crosses a border at every pixel and the rounding crosses none.
+    double u0 = a0 + slope * p0, u1 = a0 + slope * (p1 - 1);
+    double umax = std::max(std::fabs(u0), std::fabs(u1));
+    if (!(umax * size < kWrapLimit)) return false;
+    double t0 = u0 * size, t1 = u1 * size, margin = size * (umax + 1) * kPlaneRounding;
+    int64_t i0 = floorToInt(t0), i1 = floorToInt(t1);
+    double f0 = t0 - double(i0), f1 = t1 - double(i1);
+    *first = wrapIndex(i0, size);
+    if (i1 - i0 == p1 - 1 - p0 && f0 > margin && f0 < 1 - margin && f1 > margin && f1 < 1 - margin) return true;
+    // Near a border the rounding decides: each pixel's texel as the fragment stage takes it.
+    int last = 0;
+    for (int i = p0; i < p1; ++i) {
+        int t = wrapTexel(alongX ? planeAt(p, float(i), 0.f) : planeAt(p, 0.f, float(i)), size);
+        if (i == p0)
+            *first = t;
+        else if (t != (last + 1 == size ? 0 : last + 1))
+            return false;
+        last = t;
+    }
+    return true;
+}
+
+// The texel of r's first pixel when both triangles of the quad choose r's texels, as the
+// triangle path would (their planes, evaluated by the fragment stage's rule).
+bool texelsAsTriangles(const ScreenVertex v[4], const Shading& s, const Rect& r, int* tu, int* tv) {
+    static const int kFan[2][3] = {{0, 1, 2}, {0, 2, 3}};
+    for (int t = 0; t < 2; ++t) {
+        const ScreenVertex &a = v[kFan[t][0]], &b = v[kFan[t][1]], &c = v[kFan[t][2]];
+        int64_t X[3] = {snap(a.x), snap(b.x), snap(c.x)}, Y[3] = {snap(a.y), snap(b.y), snap(c.y)};
+        TriangleRows planes;
+        planesInOrder(a, b, c, snappedArea(X, Y), &planes);
+        int u, w;
+        if (!runsOnePerPixel(planes.u, true, r.x0, r.x1, s.tw, &u) ||
+            !runsOnePerPixel(planes.v, false, r.y0, r.y1, s.th, &w))
+            return false;
+        if (t == 1 && (u != *tu || w != *tv)) return false;
+        *tu = u;
+        *tv = w;
+    }
+    return true;
+}
+
+// The margin rule for quads GL cuts at the window's edges, whose planes are the pieces': the
+// texel under the first pixel centre, when it is far from a texel border.
+bool texelsFarFromBorders(const ScreenVertex& left, const ScreenVertex& top, float xr, float yb, double su,
+                          double sv, const Shading& s, const Rect& r, int* tu, int* tv) {
+    double u = double(left.u) * s.tw + (r.x0 + 0.5 - left.x) * su / (xr - left.x);
+    double v = double(top.v) * s.th + (r.y0 + 0.5 - top.y) * sv / (yb - top.y);
+    if (!(std::fabs(u) < kMaxTexelCoordinate && std::fabs(v) < kMaxTexelCoordinate)) return false;
+    int64_t iu = floorToInt(u), iv = floorToInt(v);
+    double fu = u - double(iu), fv = v - double(iv);
+    *tu = wrapIndex(iu, s.tw);
+    *tv = wrapIndex(iv, s.th);
+    return fu >= kTexelMargin && fu <= 1 - kTexelMargin && fv >= kTexelMargin && fv <= 1 - kTexelMargin;
+}
+
 void startEdge(EdgeWalk* e, int64_t dx, int64_t dy, int64_t c) {
     e->sign = dy > 0 ? 1 : (dy < 0 ? -1 : 0);
     e->d = dy == 0 ? 1 : (dy > 0 ? dy : -dy) * kOne;
@@ -46,24 +126,20 @@ void startEdge(EdgeWalk* e, int64_t dx, int64_t dy, int64_t c) {
 }  // namespace
 
 bool triangleRows(const Target& t, Band b, const Triangle& tri, TriangleRows* out) {
-    const ScreenVertex* v[3] = {&tri.v[0], &tri.v[1], &tri.v[2]};
-    for (const ScreenVertex* p : v)
-        if (!(std::fabs(p->x) < kMaxCoordinate && std::fabs(p->y) < kMaxCoordinate)) return false;
+    for (const ScreenVertex& p : tri.v)
+        if (!(std::fabs(p.x) < kMaxCoordinate && std::fabs(p.y) < kMaxCoordinate)) return false;
     int64_t X[3], Y[3];
     for (int k = 0; k < 3; ++k) {
-        X[k] = snap(v[k]->x);
-        Y[k] = snap(v[k]->y);
+        X[k] = snap(tri.v[k].x);
+        Y[k] = snap(tri.v[k].y);
     }
-    int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (Y[1] - Y[0]) * (X[2] - X[0]);
+    int64_t area = snappedArea(X, Y);
     if (area == 0) return false;
     if (area < 0) {
         // The other winding: the first two vertices trade places so the inside is positive.
         std::swap(X[0], X[1]);
         std::swap(Y[0], Y[1]);
     }
-    // The planes start from the first vertex of the counter-clockwise order (top-down
-    // pixels), as GL here sets them up; the last bit of each coefficient depends on it.
-    if (area > 0) std::swap(v[0], v[1]);
     int64_t minY = std::min({Y[0], Y[1], Y[2]}), maxY = std::max({Y[0], Y[1], Y[2]});
     int y0 = int(std::max<int64_t>(b.y0, ceilDiv(minY, kOne)));
     int y1 = int(std::min<int64_t>(b.y1, floorDiv(maxY, kOne) + 1));
@@ -79,7 +155,7 @@ bool triangleRows(const Target& t, Band b, const Triangle& tri, TriangleRows* ou
         startEdge(&out->edges[k], dx, dy, dx * (int64_t(y0) * kOne - Y[k]) + dy * X[k] - (ownsCentres(dx, dy) ? 0 : 1));
     }
 
-    setupPlanes(*v[0], *v[1], *v[2], out);
+    planesInOrder(tri.v[0], tri.v[1], tri.v[2], area, out);
     return true;
 }
 
@@ -93,7 +169,7 @@ void drawTriangle(const Target& t, Band b, const Triangle& tri) {
     forTriangleRows(rows, [&](int y, int x0, int n) { scalarSpan(t, y, x0, n, tri.s, rows); });
 }
 
-bool quadAsRect(const ScreenVertex v[4], const Shading& s, Rect* out) {
+bool quadAsRect(const ScreenVertex v[4], const Shading& s, bool cut, Rect* out) {
     if (!s.standard()) return false;
     for (int i = 1; i < 4; ++i)
         if (v[i].z != v[0].z) return false;
@@ -131,16 +207,9 @@ bool quadAsRect(const ScreenVertex v[4], const Shading& s, Rect* out) {
     out->y0 = int(floorDiv(YT, kOne) + 1);
     out->y1 = int(floorDiv(YB, kOne) + 1);
     if (out->x0 >= out->x1 || out->y0 >= out->y1) return false;
-    // The texel under the first pixel centre, in texel units; near a texel border the
-    // interpolation's rounding decides, so those go the triangle way.
-    double tu = double(v[l].u) * s.tw + (out->x0 + 0.5 - xl) * su / (xr - xl);
-    double tv = double(v[top].v) * s.th + (out->y0 + 0.5 - yt) * sv / (yb - yt);
-    if (!(std::fabs(tu) < kMaxTexelCoordinate && std::fabs(tv) < kMaxTexelCoordinate)) return false;
-    int64_t iu = floorToInt(tu), iv = floorToInt(tv);
-    double fu = tu - double(iu), fv = tv - double(iv);
-    if (fu < kTexelMargin || fu > 1 - kTexelMargin || fv < kTexelMargin || fv > 1 - kTexelMargin) return false;
-    out->tx = wrapIndex(iu, s.tw);
-    out->ty = wrapIndex(iv, s.th);
+    if (cut ? !texelsFarFromBorders(v[l], v[top], xr, yb, su, sv, s, *out, &out->tx, &out->ty)
+            : !texelsAsTriangles(v, s, *out, &out->tx, &out->ty))
+        return false;
     out->z = depth16(v[0].z);
     out->s = s;
     return true;
@@ -155,6 +224,33 @@ void drawRect(const Target& t, Band b, const Rect& r) {
     size_t at = size_t(y0) * t.pitch + x0;
     spanKernels().rect(t.colour + at, t.depth + at, size_t(t.pitch), x1 - x0, y1 - y0, s.texels, s.tw, s.th, tx, ty,
                        r.z, s.plain ? nullptr : s.colour);
+}
+
+namespace {
+
+void prefetchRows(const Target& t, int x0, int x1, int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+        size_t at = size_t(y) * t.pitch + x0;
+        prefetchPixels(t.colour + at, t.depth ? t.depth + at : nullptr, x1 - x0);
+    }
+}
+
+}  // namespace
+
+void prefetchRect(const Target& t, Band b, const Rect& r) {
+    int x0 = std::max(r.x0, 0), x1 = std::min(r.x1, t.width), y0 = std::max(r.y0, b.y0);
+    if (x0 < x1) prefetchRows(t, x0, x1, y0, std::min({r.y1, b.y1, y0 + kPrefetchRows}));
+}
+
+void prefetchTriangle(const Target& t, Band b, const Triangle& tri) {
+    const ScreenVertex &p = tri.v[0], &q = tri.v[1], &r = tri.v[2];
+    float left = std::min({p.x, q.x, r.x}), right = std::max({p.x, q.x, r.x}), top = std::min({p.y, q.y, r.y});
+    if (!(std::max({p.y, q.y, r.y}) >= float(b.y0))) return;
+    // Negated tests keep NaN out.
+    int x0 = !(left > 0.f) ? 0 : int(std::min(left, float(t.width)));
+    int x1 = !(right < float(t.width)) ? t.width : int(std::max(right, 0.f)) + 1;
+    int y0 = !(top > float(b.y0)) ? b.y0 : int(std::min(top, float(b.y1)));
+    if (x0 < x1) prefetchRows(t, x0, x1, y0, std::min(b.y1, y0 + kPrefetchRows));
 }
 
 void fill(const Target& t, Band b, const Fill& f) {

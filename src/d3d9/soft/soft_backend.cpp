@@ -70,7 +70,7 @@ private:
     VertexLayout layout(const PipelineState& s) const;
     bool hold(d3d9impl::Texture* t);
     void finish(BandSink* sink);
-    bool wellInside(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c) const;
+    bool wellInside(const ScreenVertex& v) const;
     void pushTriangle(const VertexLayout& l, const size_t index[3], const ScreenVertex& a, const ScreenVertex& b,
                       const ScreenVertex& c, const Shading& sh, DWORD cullMode);
     void pushClipped(const VertexLayout& l, const size_t index[3], const ScreenVertex* const v[3],
@@ -185,9 +185,8 @@ bool SoftBackend::hold(d3d9impl::Texture* t) {
 }
 
 // A pixel in from the edges, no rounding of the viewport can hide a vertex beyond them.
-bool SoftBackend::wellInside(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c) const {
-    return std::min({a.x, b.x, c.x}) >= 1.f && std::max({a.x, b.x, c.x}) <= insideRight_ &&
-           std::min({a.y, b.y, c.y}) >= 1.f && std::max({a.y, b.y, c.y}) <= insideBottom_;
+bool SoftBackend::wellInside(const ScreenVertex& v) const {
+    return v.x >= 1.f && v.x <= insideRight_ && v.y >= 1.f && v.y <= insideBottom_;
 }
 
 void SoftBackend::pushTriangle(const VertexLayout& l, const size_t index[3], const ScreenVertex& a,
@@ -197,7 +196,7 @@ void SoftBackend::pushTriangle(const VertexLayout& l, const size_t index[3], con
         float area = (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
         if ((cullMode == D3DCULL_CW && area > 0.f) || (cullMode == D3DCULL_CCW && area < 0.f)) return;
     }
-    if (wellInside(a, b, c)) {
+    if (wellInside(a) && wellInside(b) && wellInside(c)) {
         push(a, b, c, sh);
         return;
     }
@@ -262,8 +261,9 @@ void SoftBackend::draw(const PipelineState& s, D3DPRIMITIVETYPE type, UINT first
         Command cmd;
         cmd.kind = Command::kRect;
         // A rectangle across the window's edges needs no cut: GL's cut moves none of its edges
-        // over a pixel centre, and its texel choices are far from rounding.
-        if (s.cullMode == D3DCULL_NONE && quadAsRect(q, sh, &cmd.rect)) {
+        // over a pixel centre, and the rect takes only texel choices far from rounding there.
+        bool cut = !(wellInside(q[0]) && wellInside(q[1]) && wellInside(q[2]) && wellInside(q[3]));
+        if (s.cullMode == D3DCULL_NONE && quadAsRect(q, sh, cut, &cmd.rect)) {
             workers_.push(cmd);
             return;
         }
