@@ -2,6 +2,7 @@
 #include "image_binding.h"
 
 #include <luabind/adopt_policy.hpp>
+#include <luabind/exception_handler.hpp>
 #include <luabind/luabind.hpp>
 #include <luabind/detail/class_rep.hpp>
 #include <luabind/detail/constructor.hpp>
@@ -130,6 +131,79 @@ void installConstructor(lua_State* L, luabind::detail::class_rep* imageClass) {
     lua_pop(L, 2);
 }
 
+// The methods a game calls for every image every frame skip the binding library's overload
+// resolution when called plainly: a mutable image and exactly the numbers the method takes,
+// converted as the library converts them. Any other call goes to the library's own function
+// (the closure's upvalue), so its checks and error texts stay.
+Texture* plainCall(lua_State* L, int numbers) {
+    using namespace luabind::detail;
+    if (lua_gettop(L) != numbers + 1) return nullptr;
+    for (int i = 2; i <= numbers + 1; ++i)
+        if (lua_type(L, i) != LUA_TNUMBER) return nullptr;
+    object_rep* object = get_instance(L, 1);
+    if (!object || object->is_const()) return nullptr;
+    return static_cast<Texture*>(object->get_instance(registered_class<Texture>::id).first);
+}
+
+int throughBinding(lua_State* L) {
+    lua_pushvalue(L, lua_upvalueindex(1));
+    lua_insert(L, 1);
+    lua_call(L, lua_gettop(L) - 1, LUA_MULTRET);
+    return lua_gettop(L);
+}
+
+float numberAt(lua_State* L, int index) { return static_cast<float>(lua_tonumber(L, index)); }
+
+// The call itself, with the library's report of a C++ exception.
+template <class Call>
+int callPlainly(lua_State* L, Call call) {
+    try {
+        call();
+        return 0;
+    } catch (...) {
+        luabind::detail::handle_exception_aux(L);
+    }
+    return lua_error(L);
+}
+
+template <void (Texture::*M)()>
+int direct(lua_State* L) {
+    Texture* image = plainCall(L, 0);
+    return image ? callPlainly(L, [&] { (image->*M)(); }) : throughBinding(L);
+}
+
+template <void (Texture::*M)(float)>
+int direct(lua_State* L) {
+    Texture* image = plainCall(L, 1);
+    return image ? callPlainly(L, [&] { (image->*M)(numberAt(L, 2)); }) : throughBinding(L);
+}
+
+template <void (Texture::*M)(float, float)>
+int direct(lua_State* L) {
+    Texture* image = plainCall(L, 2);
+    return image ? callPlainly(L, [&] { (image->*M)(numberAt(L, 2), numberAt(L, 3)); }) : throughBinding(L);
+}
+
+void installDirectCalls(lua_State* L, luabind::detail::class_rep* imageClass) {
+    const struct {
+        const char* name;
+        lua_CFunction call;
+    } calls[] = {
+        {"draw", direct<&Texture::draw>},
+        {"move", direct<&Texture::move>},
+        {"rotate", direct<&Texture::rotate>},
+        {"setPosition", direct<&Texture::setPosition>},
+        {"setRotation", direct<&Texture::setRotation>},
+    };
+    imageClass->get_table(L);
+    for (const auto& c : calls) {
+        lua_getfield(L, -1, c.name);
+        lua_pushcclosure(L, c.call, 1);
+        lua_setfield(L, -2, c.name);
+    }
+    lua_pop(L, 1);
+}
+
 }  // namespace
 
 void completeImageClass(lua_State* L) {
@@ -138,4 +212,5 @@ void completeImageClass(lua_State* L) {
     lua_pop(L, 1);
     makeScaleReadAsMethod(L, imageClass);
     installConstructor(L, imageClass);
+    installDirectCalls(L, imageClass);
 }
