@@ -126,54 +126,88 @@ struct Planes8 {
     __m256 a0[3], dadx[3], dady[3];
 };
 
-// Eight pixels (xf, yf) of a triangle row; lanes outside live are left alone.
-inline void affine8(uint32_t* dst, uint16_t* depth, __m256 xf, __m256 yf, __m256i live, const uint32_t* texels, int tw,
-                    int th, const Planes8& planes, const Colour& col) {
+// The depth test of eight pixels (xf, yf) of a triangle row: the lanes of live that pass, their
+// depth written. A flat plane (every picture drawn flat, as 2D games draw) has one depth, z16,
+// known to lie in 0..1; other planes are evaluated and clipped to 0..1 lane by lane.
+template <bool kFlat>
+inline __m256i depthPass(uint16_t* depth, __m256 xf, __m256 yf, __m256i live, const Planes8& planes, __m128i z16) {
+    __m128i zb16 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(depth));
+    if (kFlat) {
+        __m128i pass16 = _mm_cmpeq_epi16(_mm_min_epu16(z16, zb16), z16);
+        __m256i pass = _mm256_and_si256(_mm256_cvtepi16_epi32(pass16), live);
+        __m128i write = _mm_packs_epi32(_mm256_castsi256_si128(pass), _mm256_extracti128_si256(pass, 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(depth), _mm_blendv_epi8(zb16, z16, write));
+        return pass;
+    }
     __m256 z = planes.at(2, xf, yf);
     __m256 inside = _mm256_and_ps(_mm256_cmp_ps(z, _mm256_setzero_ps(), _CMP_GE_OQ),
                                   _mm256_cmp_ps(z, _mm256_set1_ps(1.f), _CMP_LE_OQ));
     // depth16, lane by lane.
     __m256i z32 = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(z, _mm256_set1_ps(kDepthScale)), _mm256_set1_ps(0.5f)));
-    __m128i zb16 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(depth));
     __m256i zb = _mm256_cvtepu16_epi32(zb16);
     __m256i pass = _mm256_and_si256(_mm256_andnot_si256(_mm256_cmpgt_epi32(z32, zb), _mm256_castps_si256(inside)), live);
-    if (_mm256_testz_si256(pass, pass)) return;
     __m256i nz = _mm256_blendv_epi8(zb, z32, pass);
     __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(nz, nz), 0x08);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(depth), _mm256_castsi256_si128(packed));
-    __m256 u = planes.at(0, xf, yf), v = planes.at(1, xf, yf);
-    __m256i index = _mm256_add_epi32(_mm256_mullo_epi32(wrap8(v, th), _mm256_set1_epi32(tw)), wrap8(u, tw));
-    __m256i t = _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), reinterpret_cast<const int*>(texels), index,
-                                            pass, 4);
-    blend8(dst, col.apply(t), pass);
+    return pass;
 }
 
+// A row's pixels are taken in runs of up to kRun: first every group's depth test and texels,
+// then every group's blend. A gather waits long for its texels, and the blend behind it would
+// hold the vector scheduler's places meanwhile; apart, the gathers of a run overlap.
+constexpr int kRun = 64;
+
+// The depth test and texels of eight pixels (xf, yf) of a triangle row; the passing lanes.
+template <bool kFlat>
+inline __m256i fetch8(uint16_t* depth, __m256 xf, __m256 yf, __m256i live, const uint32_t* texels, int tw, int th,
+                      const Planes8& planes, __m128i z16, __m256i* texel) {
+    __m256i pass = depthPass<kFlat>(depth, xf, yf, live, planes, z16);
+    __m256 u = planes.at(0, xf, yf), v = planes.at(1, xf, yf);
+    __m256i index = _mm256_add_epi32(_mm256_mullo_epi32(wrap8(v, th), _mm256_set1_epi32(tw)), wrap8(u, tw));
+    *texel = _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), reinterpret_cast<const int*>(texels), index, pass,
+                                         4);
+    return pass;
+}
+
+template <bool kFlat>
 inline void affineSpan(uint32_t* dst, uint16_t* depth, int x, int y, int n, const uint32_t* texels, int tw, int th,
-                       const Planes8& planes, const Colour& col) {
-    const __m256i all = _mm256_set1_epi32(-1);
+                       const Planes8& planes, __m128i z16, const Colour& col) {
+    const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     __m256 yf = _mm256_set1_ps(float(y));
     // Pixel columns as floats, stepped by eight: exact, as they stay far below 2^24.
     __m256 xf = _mm256_add_ps(_mm256_set1_ps(float(x)), _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7));
-    const __m256 eight = _mm256_set1_ps(8.f);
-    int i = 0;
-    for (; i + 8 <= n; i += 8, xf = _mm256_add_ps(xf, eight))
-        affine8(dst + i, depth + i, xf, yf, all, texels, tw, th, planes, col);
-    if (i == n) return;
-    // The last few pixels as a group whose other lanes keep what is there (the row's slack
-    // holds them where the row ends).
-    __m256i live = _mm256_cmpgt_epi32(_mm256_set1_epi32(n - i), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
-    affine8(dst + i, depth + i, xf, yf, live, texels, tw, th, planes, col);
+    __m256i texel[kRun / 8], pass[kRun / 8];
+    for (int start = 0; start < n; start += kRun) {
+        int groups = (n - start < kRun ? n - start + 7 : kRun) / 8;
+        // The last group's lanes past the row's end keep what is there (the row's slack holds
+        // them where the row ends).
+        for (int g = 0; g < groups; ++g, xf = _mm256_add_ps(xf, _mm256_set1_ps(8.f))) {
+            __m256i live = _mm256_cmpgt_epi32(_mm256_set1_epi32(n - start - 8 * g), lanes);
+            pass[g] = fetch8<kFlat>(depth + start + 8 * g, xf, yf, live, texels, tw, th, planes, z16, &texel[g]);
+        }
+        for (int g = 0; g < groups; ++g)
+            if (!_mm256_testz_si256(pass[g], pass[g])) blend8(dst + start + 8 * g, col.apply(texel[g]), pass[g]);
+    }
 }
 
-void triangleAvx2(const Target& t, const TriangleRows& rows, const Shading& s) {
+template <bool kFlat>
+void triangleRowsAvx2(const Target& t, const TriangleRows& rows, const Shading& s, __m128i z16) {
     Colour col(s.plain ? nullptr : s.colour);
     Planes8 planes(rows);
     forTriangleRows(rows, [&](int y, int x0, int n) {
         size_t at = size_t(y) * t.pitch + x0;
         size_t ahead = at + size_t(kPrefetchRows) * t.pitch;
         if (y + kPrefetchRows < rows.y1) prefetchPixels(t.colour + ahead, t.depth + ahead, n);
-        affineSpan(t.colour + at, t.depth + at, x0, y, n, s.texels, s.tw, s.th, planes, col);
+        affineSpan<kFlat>(t.colour + at, t.depth + at, x0, y, n, s.texels, s.tw, s.th, planes, z16, col);
     });
+}
+
+void triangleAvx2(const Target& t, const TriangleRows& rows, const Shading& s) {
+    // A flat depth plane gives every pixel its a0 exactly (the products with 0 vanish).
+    const Plane& z = rows.z;
+    if (!(z.dadx == 0.f && z.dady == 0.f)) return triangleRowsAvx2<false>(t, rows, s, _mm_setzero_si128());
+    if (z.a0 >= 0.f && z.a0 <= 1.f)
+        triangleRowsAvx2<true>(t, rows, s, _mm_set1_epi16(static_cast<short>(depth16(z.a0))));
 }
 
 void toXrgbAvx2(uint32_t* dst, const uint32_t* src, int n) {
