@@ -11,6 +11,10 @@ namespace {
 // Commands are handed to the workers in batches, so waking them costs little per draw.
 constexpr size_t kBatch = 256;
 
+// The first commands of a frame (its clear, the first draws) go at once, in smaller batches:
+// the workers would idle otherwise while the first full batch is recorded.
+bool startsBatch(size_t count) { return count % kBatch == 0 || count == 1 || count == 16 || count == 64; }
+
 }  // namespace
 
 Workers::Workers(const Target& target, int threads, size_t maxChunks)
@@ -52,7 +56,7 @@ bool Workers::push(const Command& c) {
     }
     chunks_[chunk]->c[count_ % kChunk] = c;
     ++count_;
-    if (count_ % kBatch == 0 && !threads_.empty()) publish();
+    if (startsBatch(count_) && !threads_.empty()) publish();
     return true;
 }
 
