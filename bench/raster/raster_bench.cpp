@@ -62,7 +62,8 @@ void quadOf(std::mt19937& rng, int i, bool turned, ScreenVertex q[4]) {
 int main(int argc, char** argv) {
     int rounds = argc > 1 ? std::atoi(argv[1]) : 20;
     std::vector<uint32_t> texels(kSize * kSize, 0xCC0080FF);  // orange at 80% alpha
-    Shading s{texels.data(), kSize, kSize, {1, 1, 1, 1}, true, true, true, true, kBlendSrcAlpha, kBlendInvSrcAlpha};
+    Shading s{texels.data(), kSize, kSize, {1, 1, 1, 1}, true, true, true, true, kBlendSrcAlpha, kBlendInvSrcAlpha,
+              kBetween};
     Frame frame;
     Workers one(frame.target(), 1);
     auto run = [&](const std::vector<Command>& commands) {

@@ -140,7 +140,13 @@ TEST(Raster, SimdKernelsMatchThePortableOnes) {
         const int sizes[3][2] = {{7, 5}, {8, 4}, {16, 16}};
         int tw = sizes[round % 3][0], th = sizes[round % 3][1];
         std::vector<uint32_t> texels(size_t(tw) * th);
-        for (uint32_t& t : texels) t = rng();
+        // Pictures of any alpha, of only opaque and clear texels, and of none of either.
+        AlphaKind alpha = AlphaKind(round / 2 % 3);
+        for (uint32_t& t : texels) {
+            t = rng();
+            if (alpha == kOpaqueOrClear) t = t & 0x01000000 ? t | 0xFF000000 : t & 0xFFFFFF;
+            if (alpha == kBetween && (t >> 24 == 0 || t >> 24 == 255)) t ^= 0x80000000;
+        }
         Canvas c[2];
         for (size_t i = 0; i < c[0].colour.size(); ++i) {
             c[0].colour[i] = rng();
@@ -149,6 +155,7 @@ TEST(Raster, SimdKernelsMatchThePortableOnes) {
         c[1] = c[0];
         float colour[4] = {unit(rng), unit(rng), 0.5f, 1.f};
         Shading s = solid(texels.data(), tw, th);
+        s.alpha = alpha;
         if (round % 5 > 1) {
             std::copy(colour, colour + 4, s.colour);
             s.plain = false;
@@ -166,7 +173,7 @@ TEST(Raster, SimdKernelsMatchThePortableOnes) {
             size_t at = size_t(y) * Canvas::kPitch + x;
             if (round % 2) {
                 kernels[k].rect(c[k].colour.data() + at, c[k].depth.data() + at, Canvas::kPitch, n, h, texels.data(), tw,
-                                th, x % tw, y % th, uint16_t(0xFFF0), s.plain ? nullptr : s.colour);
+                                th, x % tw, y % th, uint16_t(0xFFF0), s.plain ? nullptr : s.colour, alpha);
             } else if (any) {
                 kernels[k].triangle(c[k].target(), rows, s);
             }

@@ -223,7 +223,7 @@ void drawRect(const Target& t, Band b, const Rect& r) {
     int tx = wrapIndex(int64_t(r.tx) + (x0 - r.x0), s.tw), ty = wrapIndex(int64_t(r.ty) + (y0 - r.y0), s.th);
     size_t at = size_t(y0) * t.pitch + x0;
     spanKernels().rect(t.colour + at, t.depth + at, size_t(t.pitch), x1 - x0, y1 - y0, s.texels, s.tw, s.th, tx, ty,
-                       r.z, s.plain ? nullptr : s.colour);
+                       r.z, s.plain ? nullptr : s.colour, s.alpha);
 }
 
 namespace {

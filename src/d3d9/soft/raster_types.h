@@ -25,6 +25,13 @@ struct Band {
 
 enum BlendFactor : uint8_t { kBlendZero, kBlendOne, kBlendSrcAlpha, kBlendInvSrcAlpha };
 
+// What a draw's texels hold in alpha once modulated, so the blend can skip work it never needs.
+enum AlphaKind : uint8_t {
+    kAnyAlpha,
+    kOpaqueOrClear,  // every texel 255 or 0: each replaces or keeps what is there
+    kBetween,        // no texel 255 or 0: every one blends
+};
+
 // Everything that decides a pixel's colour, fixed when the draw is recorded.
 struct Shading {
     const uint32_t* texels;  // never null: one white texel stands in for no texture
@@ -35,6 +42,7 @@ struct Shading {
     bool blend;
     bool texelAlpha;  // false: the alpha comes from the colour alone
     BlendFactor src, dst;
+    AlphaKind alpha;
     // The host's pipeline: depth test, source-alpha blend, texel alpha; gets the SIMD spans.
     bool standard() const { return depthTest && blend && texelAlpha && src == kBlendSrcAlpha && dst == kBlendInvSrcAlpha; }
 };

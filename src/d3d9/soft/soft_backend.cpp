@@ -46,6 +46,22 @@ BlendFactor blendFactor(DWORD b) {
     }
 }
 
+// What the backend knows of a picture beside its pixels.
+class SoftTexture final : public d3d9impl::BackendTexture {
+public:
+    explicit SoftTexture(AlphaKind alpha) : alpha(alpha) {}
+    const AlphaKind alpha;
+};
+
+AlphaKind alphaKind(const BYTE* rgba, size_t pixels) {
+    bool ends = false, between = false;
+    for (size_t i = 0; i < pixels; ++i) {
+        BYTE a = rgba[4 * i + 3];
+        (a == 0 || a == 255 ? ends : between) = true;
+    }
+    return ends && between ? kAnyAlpha : (between ? kBetween : kOpaqueOrClear);
+}
+
 int workerCount() {
     unsigned n = std::thread::hardware_concurrency();
     return n == 0 ? 1 : int(std::min(n, 4u));
@@ -60,7 +76,7 @@ public:
     void clear(const std::vector<ClearRect>& rects, DWORD flags, D3DCOLOR color, float z) override;
     void draw(const PipelineState& s, D3DPRIMITIVETYPE type, UINT first, UINT count) override;
     void present() override;
-    HRESULT createTexture(d3d9impl::Texture&) override { return D3D_OK; }
+    HRESULT createTexture(d3d9impl::Texture& texture) override;
     HRESULT createVertexBuffer(d3d9impl::VertexBuffer&) override { return D3D_OK; }
     void readBack(std::vector<BYTE>* rgba) override;
 
@@ -158,7 +174,21 @@ Shading SoftBackend::shading(const PipelineState& s) const {
     sh.blend = s.alphaBlend != FALSE;
     sh.src = blendFactor(s.srcBlend);
     sh.dst = blendFactor(s.destBlend);
+    // Texels of 255 or 0 stay so through a colour of full alpha only.
+    auto* part = textured ? static_cast<const SoftTexture*>(s.texture->backend()) : nullptr;
+    sh.alpha = textured ? (part ? part->alpha : kAnyAlpha) : kOpaqueOrClear;
+    if (sh.alpha == kOpaqueOrClear && sh.colour[3] != 1.f) sh.alpha = kAnyAlpha;
     return sh;
+}
+
+HRESULT SoftBackend::createTexture(d3d9impl::Texture& texture) {
+    try {
+        AlphaKind alpha = alphaKind(texture.rgba(), size_t(texture.width()) * texture.height());
+        texture.setBackend(std::unique_ptr<d3d9impl::BackendTexture>(new SoftTexture(alpha)));
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    return D3D_OK;
 }
 
 VertexLayout SoftBackend::layout(const PipelineState& s) const {

@@ -13,7 +13,7 @@ void verticesBaseline(const VertexLayout& layout, size_t first, int n, ScreenVer
 }
 
 void rectBaseline(uint32_t* dst, uint16_t* depth, size_t pitch, int w, int h, const uint32_t* texels, int tw, int th,
-                  int tx, int ty, uint16_t z, const float* colour) {
+                  int tx, int ty, uint16_t z, const float* colour, AlphaKind) {
     forRectRows(dst, depth, pitch, w, h, texels, tw, th, tx, ty,
                 [z, colour](uint32_t* d, uint16_t* zb, const uint32_t* src, int n) { rectPixels(d, zb, src, n, z, colour); });
 }

@@ -120,7 +120,7 @@ struct SpanKernels {
     // w x h pixels at one depth from dst and depth on (rows pitch apart) take texels from
     // (tx, ty) on, one per pixel, wrapping around the tw x th texture; colour is null when plain.
     void (*rect)(uint32_t* dst, uint16_t* depth, size_t pitch, int w, int h, const uint32_t* texels, int tw, int th,
-                 int tx, int ty, uint16_t z, const float* colour);
+                 int tx, int ty, uint16_t z, const float* colour, AlphaKind alpha);
     // A triangle in the standard pipeline: u, v (0..1 over the texture) and depth z from the
     // planes, evaluated per pixel with planeAt; depth outside 0..1 is clipped away. Groups of
     // eight pixels reach up to seven past a row's span, into the row's slack where it ends

@@ -23,18 +23,21 @@ inline __m256i blendHalf(__m256i s, __m256i d) {
 }
 
 // Eight modulated texels blended over eight destination pixels where pass32 is set.
+template <AlphaKind kAlpha>
 inline void blend8(uint32_t* dst, __m256i src, __m256i pass32) {
-    // Opaque texels replace and clear ones keep what is there, exactly as the blend would; one
-    // test covers both, so pictures made of such texels take one predictable branch.
-    __m256i alpha = _mm256_srli_epi32(src, 24);
     __m256i zero = _mm256_setzero_si256();
-    __m256i opaque = _mm256_cmpeq_epi32(alpha, _mm256_set1_epi32(255));
-    __m256i simple = _mm256_or_si256(opaque, _mm256_cmpeq_epi32(alpha, zero));
     __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst));
-    if (_mm256_testc_si256(simple, pass32)) {
-        __m256i take = _mm256_and_si256(pass32, opaque);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), _mm256_blendv_epi8(d, src, take));
-        return;
+    if (kAlpha != kBetween) {
+        // Opaque texels replace and clear ones keep what is there, exactly as the blend would;
+        // one test covers both, so pictures made of such texels take one predictable branch.
+        __m256i alpha = _mm256_srli_epi32(src, 24);
+        __m256i opaque = _mm256_cmpeq_epi32(alpha, _mm256_set1_epi32(255));
+        if (kAlpha == kOpaqueOrClear ||
+            _mm256_testc_si256(_mm256_or_si256(opaque, _mm256_cmpeq_epi32(alpha, zero)), pass32)) {
+            __m256i take = _mm256_and_si256(pass32, opaque);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), _mm256_blendv_epi8(d, src, take));
+            return;
+        }
     }
     __m256i lo = blendHalf(_mm256_unpacklo_epi8(src, zero), _mm256_unpacklo_epi8(d, zero));
     __m256i hi = blendHalf(_mm256_unpackhi_epi8(src, zero), _mm256_unpackhi_epi8(d, zero));
@@ -71,6 +74,7 @@ void verticesAvx2(const VertexLayout& layout, size_t first, int n, ScreenVertex*
 }
 
 // One row of a rect: n pixels at depth z whose texels lie side by side in src.
+template <AlphaKind kAlpha>
 inline void rectRow(uint32_t* dst, uint16_t* depth, const uint32_t* src, int n, uint16_t z, __m128i zv,
                     const Colour& col, const float* colour) {
     int i = 0;
@@ -80,19 +84,27 @@ inline void rectRow(uint32_t* dst, uint16_t* depth, const uint32_t* src, int n, 
         if (_mm_movemask_epi8(pass16) == 0) continue;
         _mm_storeu_si128(reinterpret_cast<__m128i*>(depth + i), _mm_blendv_epi8(zb, zv, pass16));
         __m256i t = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
-        blend8(dst + i, col.apply(t), _mm256_cvtepi16_epi32(pass16));
+        blend8<kAlpha>(dst + i, col.apply(t), _mm256_cvtepi16_epi32(pass16));
     }
     rectPixels(dst + i, depth + i, src + i, n - i, z, colour);
 }
 
-void rectAvx2(uint32_t* dst, uint16_t* depth, size_t pitch, int w, int h, const uint32_t* texels, int tw, int th,
+template <AlphaKind kAlpha>
+void rectRows(uint32_t* dst, uint16_t* depth, size_t pitch, int w, int h, const uint32_t* texels, int tw, int th,
               int tx, int ty, uint16_t z, const float* colour) {
     Colour col(colour);
     __m128i zv = _mm_set1_epi16(static_cast<short>(z));
     forRectRows(dst, depth, pitch, w, h, texels, tw, th, tx, ty,
                 [&](uint32_t* d, uint16_t* zb, const uint32_t* src, int n) {
-                    rectRow(d, zb, src, n, z, zv, col, colour);
+                    rectRow<kAlpha>(d, zb, src, n, z, zv, col, colour);
                 });
+}
+
+void rectAvx2(uint32_t* dst, uint16_t* depth, size_t pitch, int w, int h, const uint32_t* texels, int tw, int th,
+              int tx, int ty, uint16_t z, const float* colour, AlphaKind alpha) {
+    auto rows = alpha == kBetween ? rectRows<kBetween> : alpha == kOpaqueOrClear ? rectRows<kOpaqueOrClear>
+                                                                                  : rectRows<kAnyAlpha>;
+    rows(dst, depth, pitch, w, h, texels, tw, th, tx, ty, z, colour);
 }
 
 // wrapTexel, eight lanes at a time.
@@ -169,7 +181,7 @@ inline __m256i fetch8(uint16_t* depth, __m256 xf, __m256 yf, __m256i live, const
     return pass;
 }
 
-template <bool kFlat>
+template <bool kFlat, AlphaKind kAlpha>
 inline void affineSpan(uint32_t* dst, uint16_t* depth, int x, int y, int n, const uint32_t* texels, int tw, int th,
                        const Planes8& planes, __m128i z16, const Colour& col) {
     const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
@@ -186,11 +198,12 @@ inline void affineSpan(uint32_t* dst, uint16_t* depth, int x, int y, int n, cons
             pass[g] = fetch8<kFlat>(depth + start + 8 * g, xf, yf, live, texels, tw, th, planes, z16, &texel[g]);
         }
         for (int g = 0; g < groups; ++g)
-            if (!_mm256_testz_si256(pass[g], pass[g])) blend8(dst + start + 8 * g, col.apply(texel[g]), pass[g]);
+            if (!_mm256_testz_si256(pass[g], pass[g]))
+                blend8<kAlpha>(dst + start + 8 * g, col.apply(texel[g]), pass[g]);
     }
 }
 
-template <bool kFlat>
+template <bool kFlat, AlphaKind kAlpha>
 void triangleRowsAvx2(const Target& t, const TriangleRows& rows, const Shading& s, __m128i z16) {
     Colour col(s.plain ? nullptr : s.colour);
     Planes8 planes(rows);
@@ -198,16 +211,24 @@ void triangleRowsAvx2(const Target& t, const TriangleRows& rows, const Shading& 
         size_t at = size_t(y) * t.pitch + x0;
         size_t ahead = at + size_t(kPrefetchRows) * t.pitch;
         if (y + kPrefetchRows < rows.y1) prefetchPixels(t.colour + ahead, t.depth + ahead, n);
-        affineSpan<kFlat>(t.colour + at, t.depth + at, x0, y, n, s.texels, s.tw, s.th, planes, z16, col);
+        affineSpan<kFlat, kAlpha>(t.colour + at, t.depth + at, x0, y, n, s.texels, s.tw, s.th, planes, z16, col);
     });
+}
+
+template <bool kFlat>
+void triangleAlphaAvx2(const Target& t, const TriangleRows& rows, const Shading& s, __m128i z16) {
+    auto draw = s.alpha == kBetween         ? triangleRowsAvx2<kFlat, kBetween>
+                : s.alpha == kOpaqueOrClear ? triangleRowsAvx2<kFlat, kOpaqueOrClear>
+                                            : triangleRowsAvx2<kFlat, kAnyAlpha>;
+    draw(t, rows, s, z16);
 }
 
 void triangleAvx2(const Target& t, const TriangleRows& rows, const Shading& s) {
     // A flat depth plane gives every pixel its a0 exactly (the products with 0 vanish).
     const Plane& z = rows.z;
-    if (!(z.dadx == 0.f && z.dady == 0.f)) return triangleRowsAvx2<false>(t, rows, s, _mm_setzero_si128());
+    if (!(z.dadx == 0.f && z.dady == 0.f)) return triangleAlphaAvx2<false>(t, rows, s, _mm_setzero_si128());
     if (z.a0 >= 0.f && z.a0 <= 1.f)
-        triangleRowsAvx2<true>(t, rows, s, _mm_set1_epi16(static_cast<short>(depth16(z.a0))));
+        triangleAlphaAvx2<true>(t, rows, s, _mm_set1_epi16(static_cast<short>(depth16(z.a0))));
 }
 
 void toXrgbAvx2(uint32_t* dst, const uint32_t* src, int n) {
