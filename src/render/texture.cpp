@@ -62,7 +62,8 @@ TextureEntry* loadEntry(const char* path) {
 
 AutomaticTransform::AutomaticTransform()
     : rotationMatrix(identityTransform()), scaleMatrix(identityTransform()), translationMatrix(identityTransform()),
-      changed(true), x(0), y(0), scalex(1), scaley(1), rotation(0) {}
+      shapeMatrix(identityTransform()), changed(true), shapeChanged(true), x(0), y(0), scalex(1), scaley(1),
+      rotation(0) {}
 
 Texture::Texture()
     : automatic(nullptr), ownMatrix(identityTransform()), useGlobal(false), ownMatrixChanged(false), entry(nullptr) {
@@ -128,8 +129,11 @@ void Texture::draw() {
 // Turned about its centre first, then scaled along the window's axes, then moved.
 void Texture::uploadOwnMatrix() {
     if (automatic && automatic->changed) {
-        D3DXMatrixMultiply(&ownMatrix, &automatic->rotationMatrix, &automatic->scaleMatrix);
-        appendStep(ownMatrix, automatic->translationMatrix);
+        if (automatic->shapeChanged) {
+            D3DXMatrixMultiply(&automatic->shapeMatrix, &automatic->rotationMatrix, &automatic->scaleMatrix);
+            automatic->shapeChanged = false;
+        }
+        D3DXMatrixMultiply(&ownMatrix, &automatic->shapeMatrix, &automatic->translationMatrix);
         automatic->changed = false;
         ownMatrixChanged = true;
     }
@@ -198,7 +202,7 @@ void Texture::setScale(float sx, float sy) {
     D3DXMatrixScaling(&automatic->scaleMatrix, sx, sy, 1);
     automatic->scalex = sx;
     automatic->scaley = sy;
-    automatic->changed = true;
+    automatic->changed = automatic->shapeChanged = true;
 }
 
 void Texture::setScale(float s) {
@@ -209,7 +213,7 @@ void Texture::setRotation(float angle) {
     useAutomaticMatrix();
     D3DXMatrixRotationZ(&automatic->rotationMatrix, angle);
     automatic->rotation = angle;
-    automatic->changed = true;
+    automatic->changed = automatic->shapeChanged = true;
 }
 
 float Texture::getX() const { return automatic ? automatic->x : 0; }

@@ -13,7 +13,9 @@ struct AutomaticTransform {
     D3DXMATRIX rotationMatrix;
     D3DXMATRIX scaleMatrix;
     D3DXMATRIX translationMatrix;
-    bool changed;  // since ownMatrix was last rebuilt
+    D3DXMATRIX shapeMatrix;  // rotation x scale, kept while only the position changes
+    bool changed;            // since ownMatrix was last rebuilt
+    bool shapeChanged;       // since shapeMatrix was last rebuilt
     float x, y;
     float scalex, scaley;
     float rotation;
