@@ -100,8 +100,9 @@ bool texelsAsTriangles(const ScreenVertex v[4], const Shading& s, const Rect& r,
     return true;
 }
 
-// The margin rule for quads GL cuts at the window's edges, whose planes are the pieces': the
-// texel under the first pixel centre, when it is far from a texel border.
+// The texel under the first pixel centre, from the quad's corners, when it is far from a texel
+// border: the planes GL sets up, whole or cut at the window's edges, are far nearer than that
+// to the quad's own.
 bool texelsFarFromBorders(const ScreenVertex& left, const ScreenVertex& top, float xr, float yb, double su,
                           double sv, const Shading& s, const Rect& r, int* tu, int* tv) {
     double u = double(left.u) * s.tw + (r.x0 + 0.5 - left.x) * su / (xr - left.x);
@@ -207,8 +208,10 @@ bool quadAsRect(const ScreenVertex v[4], const Shading& s, bool cut, Rect* out) 
     out->y0 = int(floorDiv(YT, kOne) + 1);
     out->y1 = int(floorDiv(YB, kOne) + 1);
     if (out->x0 >= out->x1 || out->y0 >= out->y1) return false;
-    if (cut ? !texelsFarFromBorders(v[l], v[top], xr, yb, su, sv, s, *out, &out->tx, &out->ty)
-            : !texelsAsTriangles(v, s, *out, &out->tx, &out->ty))
+    // Far from texel borders no rounding of GL's can change a texel, cut or not; nearer, a quad
+    // GL does not cut goes by its triangles' own planes.
+    if (!texelsFarFromBorders(v[l], v[top], xr, yb, su, sv, s, *out, &out->tx, &out->ty) &&
+        (cut || !texelsAsTriangles(v, s, *out, &out->tx, &out->ty)))
         return false;
     out->z = depth16(v[0].z);
     out->s = s;

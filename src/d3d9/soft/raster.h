@@ -16,8 +16,8 @@ void prefetchRect(const Target& t, Band b, const Rect& r);
 void prefetchTriangle(const Target& t, Band b, const Triangle& tri);
 
 // The rectangle of a fan quad v[0..3] when it is axis-aligned, flat and one texel per pixel,
-// choosing the texels its two triangles would; false when it needs the triangle path. A quad
-// GL cuts at the window's edges (cut) needs texel choices far from rounding instead.
+// choosing the texels its two triangles would; false when it needs the triangle path. Near
+// texel borders a quad GL cuts at the window's edges (cut) needs the triangle path.
 bool quadAsRect(const ScreenVertex v[4], const Shading& s, bool cut, Rect* out);
 
 }  // namespace d3d9soft
