@@ -238,6 +238,28 @@ TEST_F(DeviceTest, ClearRectanglesAreTopDown) {
     EXPECT_TRUE(near(f.at(29, 40), kBlack));
 }
 
+TEST_F(DeviceTest, EachClearLeavesNothingOfEarlierFrames) {
+    Picture green{1, 1, {0, 255, 0, 255}};
+    IDirect3DTexture9* g = loadOrFail(writeTga("green.tga", green));
+    const Rgba red{255, 0, 0, 255}, blue{0, 0, 255, 255};
+    begin(0xFFFF0000);
+    draw(g, quad(5, 5, -0.5f));
+    D3DRECT rect{10, 20, 30, 40};
+    ASSERT_EQ(dev->Clear(1, &rect, D3DCLEAR_TARGET, 0xFF0000FF, 1.f, 0), D3D_OK);
+    endAndRead();
+    // The same clear again: colour and depth of the last frame's drawing are gone.
+    begin(0xFFFF0000);
+    draw(g, quad(2, 2, 0.5f));
+    Picture f = endAndRead();
+    EXPECT_TRUE(near(f.at(400, 300), {0, 255, 0, 255}));
+    EXPECT_TRUE(near(f.at(396, 300), red));
+    EXPECT_TRUE(near(f.at(20, 30), red));
+    begin(0xFF0000FF);
+    f = endAndRead();
+    EXPECT_TRUE(near(f.at(400, 300), blue));
+    EXPECT_TRUE(near(f.at(0, 0), blue));
+}
+
 TEST_F(DeviceTest, CullModesFollowScreenWinding) {
     Picture red{1, 1, {255, 0, 0, 255}};
     IDirect3DTexture9* r = loadOrFail(writeTga("red.tga", red));

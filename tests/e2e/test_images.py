@@ -104,6 +104,22 @@ class Images(DisplayTest):
         hidden = self.scene("Z = 1.5\n" + script.replace("b:draw()", ""), files)
         self.assertEqual(hidden.pixel(300, 300), (0, 0, 0))
 
+    def test_what_moved_or_went_leaves_no_trace(self):
+        # Two pictures move for a few frames, one straight and one turned, then rest; a third
+        # is drawn in the first frames only.
+        script = ('img = loadImage("red.png") turned = loadImage("red.png") gone = loadImage("blue.png") n = 0\n'
+                  'turned:setRotation(0.5)\n'
+                  'function onDraw() n = n + 1 local k = math.min(n, 8)\n'
+                  '  img:setPosition(-300 + 40 * k, 100) img:draw()\n'
+                  '  turned:setPosition(-300 + 40 * k, -100) turned:draw()\n'
+                  '  if n < 4 then gone:setPosition(200, 0) gone:draw() end end')
+        shot = self.scene(script, {"red.png": solid_png(16, 16, RED), "blue.png": solid_png(16, 16, (0, 0, 255, 255))})
+        lit = lambda p: p != (0, 0, 0)  # noqa: E731
+        self.assertEqual(shot.bounds_in(0, 0, 800, 300, lit), (412, 192, 427, 207))
+        x0, y0, x1, y1 = shot.bounds_in(0, 300, 800, 300, lit)
+        self.assertTrue(405 <= x0 and x1 <= 435 and 385 <= y0 and y1 <= 415, (x0, y0, x1, y1))
+        self.assertIsNone(shot.bounds(lambda p: p[2] > 100))
+
     def test_mirrored_image_is_drawn(self):
         rows = [[RED if x < 10 else (0, 255, 0, 255) for x in range(20)] for _ in range(20)]
         shot = self.scene('img = loadImage("pic.png") img:setScale(-1, 1) function onDraw() img:draw() end',

@@ -46,6 +46,36 @@ BlendFactor blendFactor(DWORD b) {
     }
 }
 
+// Pixels [x0, x1) x [y0, y1); empty unless x0 < x1 and y0 < y1.
+struct Box {
+    int x0, y0, x1, y1;
+    bool empty() const { return x0 >= x1 || y0 >= y1; }
+    void add(const Box& b) {
+        if (b.empty()) return;
+        if (empty()) {
+            *this = b;
+            return;
+        }
+        *this = {std::min(x0, b.x0), std::min(y0, b.y0), std::max(x1, b.x1), std::max(y1, b.y1)};
+    }
+    Box within(int w, int h) const { return {std::max(x0, 0), std::max(y0, 0), std::min(x1, w), std::min(y1, h)}; }
+};
+
+constexpr Box kNothing{0, 0, 0, 0};
+
+// Every pixel a triangle could touch: its centres lie between the corners.
+Box boxAround(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, int w, int h) {
+    float left = std::min({a.x, b.x, c.x}), right = std::max({a.x, b.x, c.x});
+    float top = std::min({a.y, b.y, c.y}), bottom = std::max({a.y, b.y, c.y});
+    // Negated tests: NaN and far-off corners count as the whole window.
+    Box box{0, 0, w, h};
+    if (left > -1.f && left < float(w)) box.x0 = int(left);
+    if (right > -1.f && right < float(w)) box.x1 = int(right) + 1;
+    if (top > -1.f && top < float(h)) box.y0 = int(top);
+    if (bottom > -1.f && bottom < float(h)) box.y1 = int(bottom) + 1;
+    return box;
+}
+
 // What the backend knows of a picture beside its pixels.
 class SoftTexture final : public d3d9impl::BackendTexture {
 public:
@@ -92,6 +122,7 @@ private:
     void pushClipped(const VertexLayout& l, const size_t index[3], const ScreenVertex* const v[3],
                      const Shading& sh);
     void push(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, const Shading& sh);
+    void changed(const Box& box);
 
     HWND window_;
     UINT width_, height_;
@@ -107,6 +138,15 @@ private:
     std::vector<d3d9impl::Texture*> held_;
     d3d9impl::Texture* lastHeld_ = nullptr;
     SDL_Surface* surface_ = nullptr;  // locked for the bands while a Present copies
+    // Games mostly clear the whole frame and redraw a part of it. Outside drawnSinceClear_ the
+    // frame holds the last whole clear, so the same clear again only clears that part; outside
+    // changedSincePresent_ it holds what the window shows, so Present copies only that part.
+    Box drawnSinceClear_ = kNothing, changedSincePresent_, copied_ = kNothing;
+    bool clearKnown_ = false;
+    DWORD clearFlags_ = 0;
+    D3DCOLOR clearColour_ = 0;
+    float clearZ_ = 0.f;
+    SDL_Surface* shown_ = nullptr;  // the surface the last Present copied into
     std::unique_ptr<FramePacer> pacer_;  // null: every Present shows its frame at once
 };
 
@@ -116,7 +156,7 @@ SoftBackend::SoftBackend(HWND window, UINT width, UINT height, std::vector<uint3
       insideBottom_(float(height) - 1.f), colour_(std::move(colour)), depth_(std::move(depth)),
       workers_(Target{colour_.data(), depth_.empty() ? nullptr : depth_.data(), int(width), int(height), pitch(width)},
                workerCount()),
-      pacer_(std::move(pacer)) {}
+      changedSincePresent_{0, 0, int(width), int(height)}, pacer_(std::move(pacer)) {}
 
 SoftBackend::~SoftBackend() { finish(nullptr); }
 
@@ -140,11 +180,37 @@ void SoftBackend::clear(const std::vector<ClearRect>& rects, DWORD flags, D3DCOL
     c.kind = Command::kFill;
     // D3D's ARGB becomes RGBA bytes.
     uint32_t rgba = ((color >> 16) & 0xFF) | (color & 0xFF00) | ((color & 0xFF) << 16) | (color & 0xFF000000);
-    for (const ClearRect& r : rects) {
-        c.fill = Fill{int(r.x1), int(r.y1), int(r.x2), int(r.y2), rgba, depth16(z), (flags & D3DCLEAR_TARGET) != 0,
+    auto fill = [&](const Box& b) {
+        c.fill = Fill{b.x0, b.y0, b.x1, b.y1, rgba, depth16(z), (flags & D3DCLEAR_TARGET) != 0,
                       (flags & D3DCLEAR_ZBUFFER) != 0};
         workers_.push(c);
+    };
+    Box window{0, 0, int(width_), int(height_)};
+    bool whole = rects.size() == 1 && rects[0].x1 == 0 && rects[0].y1 == 0 && rects[0].x2 == window.x1 &&
+                 rects[0].y2 == window.y1;
+    if (whole && clearKnown_ && flags == clearFlags_ && color == clearColour_ && z == clearZ_) {
+        // The rest of the frame already holds what this clear writes.
+        if (!drawnSinceClear_.empty()) fill(drawnSinceClear_);
+        changedSincePresent_.add(drawnSinceClear_);
+        drawnSinceClear_ = kNothing;
+        return;
     }
+    for (const ClearRect& r : rects) fill(Box{int(r.x1), int(r.y1), int(r.x2), int(r.y2)});
+    if (whole) {
+        clearKnown_ = true;
+        clearFlags_ = flags;
+        clearColour_ = color;
+        clearZ_ = z;
+        drawnSinceClear_ = kNothing;
+        changedSincePresent_ = window;
+        return;
+    }
+    for (const ClearRect& r : rects) changed(Box{int(r.x1), int(r.y1), int(r.x2), int(r.y2)});
+}
+
+void SoftBackend::changed(const Box& box) {
+    drawnSinceClear_.add(box);
+    changedSincePresent_.add(box);
 }
 
 Shading SoftBackend::shading(const PipelineState& s) const {
@@ -264,6 +330,7 @@ void SoftBackend::push(const ScreenVertex& a, const ScreenVertex& b, const Scree
     cmd.kind = Command::kTriangle;
     cmd.triangle = Triangle{{a, b, c}, sh};
     workers_.push(cmd);
+    changed(boxAround(a, b, c, int(width_), int(height_)));
 }
 
 void SoftBackend::draw(const PipelineState& s, D3DPRIMITIVETYPE type, UINT first, UINT count) {
@@ -295,6 +362,8 @@ void SoftBackend::draw(const PipelineState& s, D3DPRIMITIVETYPE type, UINT first
         bool cut = !(wellInside(q[0]) && wellInside(q[1]) && wellInside(q[2]) && wellInside(q[3]));
         if (s.cullMode == D3DCULL_NONE && quadAsRect(q, sh, cut, &cmd.rect)) {
             workers_.push(cmd);
+            const Rect& r = cmd.rect;
+            changed(Box{r.x0, r.y0, r.x1, r.y1}.within(int(width_), int(height_)));
             return;
         }
         const size_t firstHalf[3] = {first, first + 1, first + 2}, secondHalf[3] = {first, first + 2, first + 3};
@@ -328,10 +397,10 @@ void SoftBackend::draw(const PipelineState& s, D3DPRIMITIVETYPE type, UINT first
 void SoftBackend::bandDone(Band band) {
     SDL_Surface* s = surface_;
     const SDL_PixelFormat* f = s->format;
-    int rows = std::min(band.y1, s->h), cols = std::min(int(width_), s->w);
-    for (int y = band.y0; y < rows; ++y) {
-        const uint32_t* src = colour_.data() + size_t(y) * pitch(width_);
-        BYTE* dst = static_cast<BYTE*>(s->pixels) + size_t(y) * s->pitch;
+    int rows = std::min(band.y1, copied_.y1), cols = copied_.x1 - copied_.x0;
+    for (int y = std::max(band.y0, copied_.y0); y < rows; ++y) {
+        const uint32_t* src = colour_.data() + size_t(y) * pitch(width_) + copied_.x0;
+        BYTE* dst = static_cast<BYTE*>(s->pixels) + size_t(y) * s->pitch + size_t(copied_.x0) * f->BytesPerPixel;
         if (f->BytesPerPixel == 4 && f->Rshift == 16 && f->Gshift == 8 && f->Bshift == 0) {
             // The usual X11 surface.
             spanKernels().toXrgb(reinterpret_cast<uint32_t*>(dst), src, cols);
@@ -359,11 +428,19 @@ void SoftBackend::present() {
         finish(nullptr);
         return;
     }
+    // Only what changed since the last copy into this surface; all of a new one.
+    Box all{0, 0, int(width_), int(height_)};
+    copied_ = (s == shown_ ? changedSincePresent_ : all).within(s->w, s->h);
     surface_ = s;
     finish(this);
     surface_ = nullptr;
     if (SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
-    SDL_UpdateRect(s, 0, 0, 0, 0);
+    // A frame that changed nothing still sends one pixel: each Present reaches the X server, so
+    // a window destroyed under the game is noticed by the error that comes back.
+    Box sent = copied_.empty() ? Box{0, 0, 1, 1} : copied_;
+    SDL_UpdateRect(s, sent.x0, sent.y0, Uint32(sent.x1 - sent.x0), Uint32(sent.y1 - sent.y0));
+    shown_ = s;
+    changedSincePresent_ = kNothing;
     if (pacer_) pacer_->waitForRefresh();
 }
 
