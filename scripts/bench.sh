@@ -18,6 +18,7 @@ run() {
 run "main loop (passes/s)" python3 "$top/bench/loop/run.py" "$build"
 run "callbacks (ns/call)" "$top/bench/callbacks/run.sh" "$build"
 run "sprites (frames/s)" python3 "$top/bench/sprites/run.py" "$build"
+run "pacing (frames/s and CPU use, paced and immediate)" python3 "$top/bench/pacing/run.py" "$build"
 run "picture decoding (ms per 2048x2048 file)" "$top/bench/image/run.sh" "$build"
 run "CPU rasteriser (ns per blended pixel, one core)" "$build/bench/raster-bench"
 if [ -x "$top/bench/interp/run.sh" ]; then
