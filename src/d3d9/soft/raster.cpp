@@ -229,33 +229,6 @@ void drawRect(const Target& t, Band b, const Rect& r) {
                        r.z, s.plain ? nullptr : s.colour, s.alpha);
 }
 
-namespace {
-
-void prefetchRows(const Target& t, int x0, int x1, int y0, int y1) {
-    for (int y = y0; y < y1; ++y) {
-        size_t at = size_t(y) * t.pitch + x0;
-        prefetchPixels(t.colour + at, t.depth ? t.depth + at : nullptr, x1 - x0);
-    }
-}
-
-}  // namespace
-
-void prefetchRect(const Target& t, Band b, const Rect& r) {
-    int x0 = std::max(r.x0, 0), x1 = std::min(r.x1, t.width), y0 = std::max(r.y0, b.y0);
-    if (x0 < x1) prefetchRows(t, x0, x1, y0, std::min({r.y1, b.y1, y0 + kPrefetchRows}));
-}
-
-void prefetchTriangle(const Target& t, Band b, const Triangle& tri) {
-    const ScreenVertex &p = tri.v[0], &q = tri.v[1], &r = tri.v[2];
-    float left = std::min({p.x, q.x, r.x}), right = std::max({p.x, q.x, r.x}), top = std::min({p.y, q.y, r.y});
-    if (!(std::max({p.y, q.y, r.y}) >= float(b.y0))) return;
-    // Negated tests keep NaN out.
-    int x0 = !(left > 0.f) ? 0 : int(std::min(left, float(t.width)));
-    int x1 = !(right < float(t.width)) ? t.width : int(std::max(right, 0.f)) + 1;
-    int y0 = !(top > float(b.y0)) ? b.y0 : int(std::min(top, float(b.y1)));
-    if (x0 < x1) prefetchRows(t, x0, x1, y0, std::min(b.y1, y0 + kPrefetchRows));
-}
-
 void fill(const Target& t, Band b, const Fill& f) {
     int y0 = std::max(f.y0, b.y0), y1 = std::min(f.y1, b.y1);
     const SpanKernels& k = spanKernels();

@@ -11,9 +11,6 @@ bool triangleRows(const Target& t, Band b, const Triangle& tri, TriangleRows* ou
 void drawTriangle(const Target& t, Band b, const Triangle& tri);
 void drawRect(const Target& t, Band b, const Rect& r);
 void fill(const Target& t, Band b, const Fill& f);
-// The first rows of the band a draw will touch, asked for while the draw before it runs.
-void prefetchRect(const Target& t, Band b, const Rect& r);
-void prefetchTriangle(const Target& t, Band b, const Triangle& tri);
 
 // The rectangle of a fan quad v[0..3] when it is axis-aligned, flat and one texel per pixel,
 // choosing the texels its two triangles would; false when it needs the triangle path. Near

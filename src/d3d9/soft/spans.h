@@ -17,17 +17,11 @@ namespace {
 // is asked for while this one is drawn (a row fits in a few cache lines).
 constexpr int kPrefetchRows = 4;
 
-// Every cache line of n pixels from colour and depth (null without a depth buffer): rows of a
-// picture seldom start on a line's boundary.
 inline void prefetchPixels(const uint32_t* colour, const uint16_t* depth, int n) {
-    constexpr int kLine = 64;
-    const char* c = reinterpret_cast<const char*>(colour);
-    for (int i = 0; i < n * 4; i += kLine) __builtin_prefetch(c + i, 1);
-    __builtin_prefetch(c + n * 4 - 1, 1);
-    if (!depth) return;
-    const char* d = reinterpret_cast<const char*>(depth);
-    for (int i = 0; i < n * 2; i += kLine) __builtin_prefetch(d + i, 1);
-    __builtin_prefetch(d + n * 2 - 1, 1);
+    __builtin_prefetch(colour, 1);
+    __builtin_prefetch(colour + n - 1, 1);
+    __builtin_prefetch(depth, 1);
+    __builtin_prefetch(depth + n - 1, 1);
 }
 
 // The rows of a rect kernel around a row function, split where the texture wraps.

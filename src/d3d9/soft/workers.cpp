@@ -70,11 +70,6 @@ void Workers::publish() {
 
 void Workers::drawRange(Band band, size_t from, size_t to) const {
     for (size_t i = from; i < to; ++i) {
-        if (i + 1 < to) {
-            const Command& next = chunks_[(i + 1) / kChunk]->c[(i + 1) % kChunk];
-            if (next.kind == Command::kRect) prefetchRect(target_, band, next.rect);
-            else if (next.kind == Command::kTriangle) prefetchTriangle(target_, band, next.triangle);
-        }
         const Command& c = chunks_[i / kChunk]->c[i % kChunk];
         switch (c.kind) {
         case Command::kTriangle: drawTriangle(target_, band, c.triangle); break;
