@@ -11,7 +11,7 @@ enum class BackendKind { OpenGL, Software };
 // GAMEHOST_DEVICE=opengl or =software forces a backend; anything else leaves the choice automatic.
 bool forcedBackend(BackendKind* kind);
 
-// GAMEHOST_PRESENT=immediate: every Present shows its frame at once on either backend, for
+// GAMEHOST_PRESENT=immediate: no Present waits for the display on either backend, for
 // benchmarks and tests that want many frames quickly; otherwise frames follow the display.
 bool presentsImmediately();
 

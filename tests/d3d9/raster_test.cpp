@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -213,6 +214,36 @@ TEST(Workers, AFullCommandListCountsWhatItDrops) {
     EXPECT_EQ(workers.dropped(), 2u);
     workers.finish(nullptr);
     EXPECT_EQ(c.at(0, 0), kOpaqueRed);
+}
+
+// Each band's first pixel as its batch left it, seen from the worker that drew the band.
+struct FirstPixels final : BandSink {
+    explicit FirstPixels(const Canvas& c) : canvas(c) {}
+    void bandDone(Band band) override { seen[band.y0] = canvas.at(0, band.y0); }
+    const Canvas& canvas;
+    uint32_t seen[Canvas::kH] = {};
+};
+
+TEST(Workers, EachBatchIsCopiedBeforeTheNextIsDrawn) {
+    Canvas c;
+    Workers workers(c.target(), 2);
+    Command fill{Command::kFill, {}};
+    const uint32_t colours[] = {kOpaqueRed, 0xFF00FF00, 0xFFFF0000};
+    std::vector<std::unique_ptr<FirstPixels>> sinks;
+    for (int round = 0; round < 30; ++round) {
+        // Recording goes on while the batch before is drawn; the last is drawn only with wait.
+        for (uint32_t colour : colours) {
+            fill.fill = Fill{0, 0, Canvas::kW, Canvas::kH, colour, 0, true, false};
+            for (int i = 0; i < 40; ++i) workers.push(fill);
+            sinks.push_back(std::make_unique<FirstPixels>(c));
+            workers.submit(sinks.back().get());
+        }
+    }
+    workers.wait();
+    for (size_t i = 0; i < sinks.size(); ++i) {
+        EXPECT_EQ(sinks[i]->seen[0], colours[i % 3]) << "batch " << i;
+        EXPECT_EQ(sinks[i]->seen[Canvas::kH / 2], colours[i % 3]) << "batch " << i;
+    }
 }
 
 }  // namespace

@@ -115,7 +115,11 @@ private:
     Shading shading(const PipelineState& s) const;
     VertexLayout layout(const PipelineState& s) const;
     bool hold(d3d9impl::Texture* t);
-    void finish(BandSink* sink);
+    void submit(BandSink* sink);
+    void waitForSubmitted();
+    void releaseSubmitted();
+    void finish();
+    void show();
     bool wellInside(const ScreenVertex& v) const;
     void pushTriangle(const VertexLayout& l, const size_t index[3], const ScreenVertex& a, const ScreenVertex& b,
                       const ScreenVertex& c, const Shading& sh, DWORD cullMode);
@@ -134,10 +138,12 @@ private:
     bool mvpDirty_ = true, viewIsIdentity_ = false;
     Shading shading_;
     bool shadingDirty_ = true;
-    // References that keep the textures of recorded draws alive until they are drawn.
-    std::vector<d3d9impl::Texture*> held_;
+    // References that keep the textures of recorded draws alive until they are drawn, and
+    // those of the batch submitted last.
+    std::vector<d3d9impl::Texture*> held_, submittedHeld_;
     d3d9impl::Texture* lastHeld_ = nullptr;
-    SDL_Surface* surface_ = nullptr;  // locked for the bands while a Present copies
+    // A frame copied into this surface (locked meanwhile) and still to be sent to the window.
+    SDL_Surface* surface_ = nullptr;
     // Games mostly clear the whole frame and redraw a part of it. Outside drawnSinceClear_ the
     // frame holds the last whole clear, so the same clear again only clears that part; outside
     // changedSincePresent_ it holds what the window shows, so Present copies only that part.
@@ -158,13 +164,33 @@ SoftBackend::SoftBackend(HWND window, UINT width, UINT height, std::vector<uint3
                workerCount()),
       changedSincePresent_{0, 0, int(width), int(height)}, pacer_(std::move(pacer)) {}
 
-SoftBackend::~SoftBackend() { finish(nullptr); }
+// Ends with the frame in flight unsent: the window may be gone, and sending would report it.
+SoftBackend::~SoftBackend() {
+    finish();
+    if (surface_ && SDL_MUSTLOCK(surface_)) SDL_UnlockSurface(surface_);
+}
 
-void SoftBackend::finish(BandSink* sink) {
-    workers_.finish(sink);
-    for (d3d9impl::Texture* t : held_) t->Release();
-    held_.clear();
+// The batch recorded so far goes to the workers; the one before is drawn by then.
+void SoftBackend::submit(BandSink* sink) {
+    workers_.submit(sink);
+    releaseSubmitted();
+    submittedHeld_.swap(held_);
     lastHeld_ = nullptr;
+}
+
+void SoftBackend::waitForSubmitted() {
+    workers_.wait();
+    releaseSubmitted();
+}
+
+void SoftBackend::releaseSubmitted() {
+    for (d3d9impl::Texture* t : submittedHeld_) t->Release();
+    submittedHeld_.clear();
+}
+
+void SoftBackend::finish() {
+    submit(nullptr);
+    waitForSubmitted();
 }
 
 void SoftBackend::stateChanged(const PipelineState&, StateChange what, D3DRENDERSTATETYPE) {
@@ -421,31 +447,47 @@ void SoftBackend::bandDone(Band band) {
     }
 }
 
+// Sends the frame in flight to the window once the workers have copied it.
+void SoftBackend::show() {
+    if (!surface_) return;
+    waitForSubmitted();
+    SDL_Surface* s = surface_;
+    surface_ = nullptr;
+    if (SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
+    if (s != SDL_GetVideoSurface()) return;
+    // A frame that changed nothing still sends one pixel: each Present reaches the X server, so
+    // a window destroyed under the game is noticed by the error that comes back.
+    Box sent = copied_.empty() ? Box{0, 0, 1, 1} : copied_;
+    SDL_UpdateRect(s, sent.x0, sent.y0, Uint32(sent.x1 - sent.x0), Uint32(sent.y1 - sent.y0));
+}
+
+// Paced, each frame reaches the window before Present returns. Presenting at once, a frame is
+// still drawn and copied while the next is recorded, and the next Present sends it: the cores
+// stay busy, and a frame is shown at most one frame late, as a GPU's queue would show it.
 void SoftBackend::present() {
+    // The workers go on with this frame while the last one is sent.
+    workers_.publish();
+    show();
     SDL_Surface* s = SDL_GetVideoSurface();
     // The window may have gone (SDL shut down); the frame is then only finished.
     if (!s || s != window_ || (s->flags & SDL_OPENGL) || (SDL_MUSTLOCK(s) && SDL_LockSurface(s) != 0)) {
-        finish(nullptr);
+        finish();
         return;
     }
     // Only what changed since the last copy into this surface; all of a new one.
     Box all{0, 0, int(width_), int(height_)};
     copied_ = (s == shown_ ? changedSincePresent_ : all).within(s->w, s->h);
     surface_ = s;
-    finish(this);
-    surface_ = nullptr;
-    if (SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
-    // A frame that changed nothing still sends one pixel: each Present reaches the X server, so
-    // a window destroyed under the game is noticed by the error that comes back.
-    Box sent = copied_.empty() ? Box{0, 0, 1, 1} : copied_;
-    SDL_UpdateRect(s, sent.x0, sent.y0, Uint32(sent.x1 - sent.x0), Uint32(sent.y1 - sent.y0));
+    submit(this);
     shown_ = s;
     changedSincePresent_ = kNothing;
-    if (pacer_) pacer_->waitForRefresh();
+    if (!pacer_) return;
+    show();
+    pacer_->waitForRefresh();
 }
 
 void SoftBackend::readBack(std::vector<BYTE>* rgba) {
-    finish(nullptr);
+    finish();
     rgba->resize(size_t(width_) * height_ * 4);
     for (UINT y = 0; y < height_; ++y)
         std::memcpy(rgba->data() + size_t(y) * width_ * 4, colour_.data() + size_t(y) * pitch(width_),

@@ -45,32 +45,35 @@ Workers::~Workers() {
     }
     wake_.notify_all();
     for (std::thread& t : threads_) t.join();
-    for (Chunk* c : chunks_) delete c;
+    for (Slot& slot : slots_)
+        for (Chunk* c : slot.chunks) delete c;
 }
 
 bool Workers::push(const Command& c) {
+    Slot& slot = slots_[batch_ % 2];
     size_t chunk = count_ / kChunk;
-    if (chunk >= maxChunks_ || (!chunks_[chunk] && !(chunks_[chunk] = new (std::nothrow) Chunk))) {
+    if (chunk >= maxChunks_ || (!slot.chunks[chunk] && !(slot.chunks[chunk] = new (std::nothrow) Chunk))) {
         ++dropped_;
         return false;
     }
-    chunks_[chunk]->c[count_ % kChunk] = c;
+    slot.chunks[chunk]->c[count_ % kChunk] = c;
     ++count_;
-    if (startsBatch(count_) && !threads_.empty()) publish();
+    if (startsBatch(count_)) publish();
     return true;
 }
 
 void Workers::publish() {
+    if (threads_.empty()) return;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        published_.store(count_, std::memory_order_release);
+        slots_[batch_ % 2].published.store(count_, std::memory_order_release);
     }
     wake_.notify_all();
 }
 
-void Workers::drawRange(Band band, size_t from, size_t to) const {
+void Workers::drawRange(const Slot& slot, Band band, size_t from, size_t to) const {
     for (size_t i = from; i < to; ++i) {
-        const Command& c = chunks_[i / kChunk]->c[i % kChunk];
+        const Command& c = slot.chunks[i / kChunk]->c[i % kChunk];
         switch (c.kind) {
         case Command::kTriangle: drawTriangle(target_, band, c.triangle); break;
         case Command::kRect: drawRect(target_, band, c.rect); break;
@@ -79,63 +82,70 @@ void Workers::drawRange(Band band, size_t from, size_t to) const {
     }
 }
 
-void Workers::finish(BandSink* sink) {
+void Workers::submit(BandSink* sink) {
     if (threads_.empty()) {
-        drawRange(bands_[0], 0, count_);
+        drawRange(slots_[0], bands_[0], 0, count_);
         if (sink) sink->bandDone(bands_[0]);
         count_ = 0;
         return;
     }
     std::unique_lock<std::mutex> lock(mutex_);
-    published_.store(count_, std::memory_order_release);
-    finishing_ = true;
-    sink_ = sink;
-    wake_.notify_all();
-    idle_.wait(lock, [this] { return finished_ == int(threads_.size()); });
-    // Every worker waits for the next frame now, so the list can start again.
+    Slot &before = slots_[(batch_ + 1) % 2], &slot = slots_[batch_ % 2];
+    idle_.wait(lock, [&] { return !before.submitted || drawn(before); });
+    // Every band has left the batch before, so its slot can take the next one.
+    before.published.store(0, std::memory_order_relaxed);
+    before.submitted = false;
+    before.finished = 0;
+    before.sink = nullptr;
+    slot.published.store(count_, std::memory_order_release);
+    slot.submitted = true;
+    slot.sink = sink;
+    ++batch_;
     count_ = 0;
-    published_.store(0, std::memory_order_relaxed);
-    finishing_ = false;
-    finished_ = 0;
-    sink_ = nullptr;
-    ++frame_;
     lock.unlock();
     wake_.notify_all();
 }
 
+void Workers::wait() {
+    if (threads_.empty()) return;
+    std::unique_lock<std::mutex> lock(mutex_);
+    const Slot& last = slots_[(batch_ + 1) % 2];
+    idle_.wait(lock, [&] { return !last.submitted || drawn(last); });
+}
+
+void Workers::finish(BandSink* sink) {
+    submit(sink);
+    wait();
+}
+
 void Workers::run(Band band) {
     size_t done = 0;
-    unsigned long frame = 0;
+    unsigned long batch = 0;
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         if (quit_) return;
-        if (frame != frame_) {
-            frame = frame_;
-            done = 0;
-        }
-        size_t ready = published_.load(std::memory_order_acquire);
+        Slot& slot = slots_[batch % 2];
+        size_t ready = slot.published.load(std::memory_order_acquire);
         if (done < ready) {
             lock.unlock();
-            drawRange(band, done, ready);
+            drawRange(slot, band, done, ready);
             done = ready;
             lock.lock();
             continue;
         }
-        if (finishing_ && done == published_.load(std::memory_order_relaxed)) {
-            if (sink_) {
+        if (slot.submitted && done == slot.published.load(std::memory_order_relaxed)) {
+            if (BandSink* sink = slot.sink) {
                 lock.unlock();
-                sink_->bandDone(band);
+                sink->bandDone(band);
                 lock.lock();
             }
-            ++finished_;
-            idle_.notify_all();
-            // Sleep until the next frame begins (or the end).
-            wake_.wait(lock, [&] { return quit_ || frame != frame_; });
+            if (++slot.finished == int(threads_.size())) idle_.notify_all();
+            // The next batch's slot was made ready when this one was submitted.
+            ++batch;
+            done = 0;
             continue;
         }
-        wake_.wait(lock, [&] {
-            return quit_ || frame != frame_ || finishing_ || published_.load(std::memory_order_relaxed) > done;
-        });
+        wake_.wait(lock, [&] { return quit_ || slot.submitted || slot.published.load(std::memory_order_relaxed) > done; });
     }
 }
 

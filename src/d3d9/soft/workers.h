@@ -33,10 +33,11 @@ protected:
 
 // Commands are drawn in recording order within each band while more are being recorded.
 // ORDER CMD: the order of push calls is the drawing order, so only the recording thread may
-// call push and finish; every band draws the commands in that order.
+// call push, submit, wait and finish; every band draws the commands in that order. The commands
+// are drawn in batches: one batch may still be drawn while the next is recorded.
 class Workers {
 public:
-    // At most maxChunks chunks of commands are kept per frame, to bound a frame's memory.
+    // At most maxChunks chunks of commands are kept per batch, to bound a frame's memory.
     Workers(const Target& target, int threads, size_t maxChunks = kMaxChunks);
     ~Workers();
     Workers(const Workers&) = delete;
@@ -44,8 +45,14 @@ public:
 
     // False when the list cannot grow: the command is lost and counted, nothing else.
     bool push(const Command& c);
-    // Returns once every command pushed so far is drawn, after sink (if any) saw every band;
-    // the list then starts empty.
+    // Hands every command pushed so far to the workers now rather than with its batch of pushes.
+    void publish();
+    // Ends the batch with every command pushed so far and returns while it is drawn; sink (if
+    // any) sees every band once its rows are final. Waits first for the batch before.
+    void submit(BandSink* sink);
+    // Returns once every submitted batch is drawn and its sink saw every band.
+    void wait();
+    // submit, then wait.
     void finish(BandSink* sink);
     // Commands lost so far because the list could not grow.
     size_t dropped() const { return dropped_; }
@@ -56,26 +63,33 @@ private:
     struct Chunk {
         Command c[kChunk];
     };
+    // ORDER BATCH: batch b lives in slot b % 2, which batch b + 2 takes over only once every
+    // band has finished b.
+    struct Slot {
+        // Chunks are kept from batch to batch; slots never move, so workers read them unlocked.
+        Chunk* chunks[kMaxChunks] = {};
+        std::atomic<size_t> published{0};
+        // Guarded by mutex_.
+        bool submitted = false;
+        int finished = 0;
+        BandSink* sink = nullptr;
+    };
 
     void run(Band band);
-    void drawRange(Band band, size_t from, size_t to) const;
-    void publish();
+    void drawRange(const Slot& slot, Band band, size_t from, size_t to) const;
+    bool drawn(const Slot& slot) const { return slot.finished == int(threads_.size()); }
 
     Target target_;
     std::vector<Band> bands_;
     std::vector<std::thread> threads_;
-    // Chunks are kept from frame to frame; slots never move, so workers read them unlocked.
-    Chunk* chunks_[kMaxChunks] = {};
+    Slot slots_[2];
     size_t count_ = 0, maxChunks_, dropped_ = 0;
-    std::atomic<size_t> published_{0};
 
     std::mutex mutex_;
     std::condition_variable wake_, idle_;
-    // Guarded by mutex_.
-    unsigned long frame_ = 0;
-    bool finishing_ = false, quit_ = false;
-    int finished_ = 0;
-    BandSink* sink_ = nullptr;
+    // Guarded by mutex_: the batch being recorded, and whether the one before is still drawn.
+    unsigned long batch_ = 0;
+    bool drawing_ = false, quit_ = false;
 };
 
 }  // namespace d3d9soft
