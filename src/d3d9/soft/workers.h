@@ -87,9 +87,9 @@ private:
 
     std::mutex mutex_;
     std::condition_variable wake_, idle_;
-    // Guarded by mutex_: the batch being recorded, and whether the one before is still drawn.
-    unsigned long batch_ = 0;
-    bool drawing_ = false, quit_ = false;
+    // Guarded by mutex_ (and read unlocked by the recording thread, its only writer).
+    unsigned long batch_ = 0;  // the batch being recorded
+    bool quit_ = false;
 };
 
 }  // namespace d3d9soft
