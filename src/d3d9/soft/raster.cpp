@@ -129,6 +129,9 @@ void startEdge(EdgeWalk* e, int64_t dx, int64_t dy, int64_t c) {
 bool triangleRows(const Target& t, Band b, const Triangle& tri, TriangleRows* out) {
     for (const ScreenVertex& p : tri.v)
         if (!(std::fabs(p.x) < kMaxCoordinate && std::fabs(p.y) < kMaxCoordinate)) return false;
+    // Most triangles miss most bands: a pixel further than the snapping moves a corner.
+    float top = std::min({tri.v[0].y, tri.v[1].y, tri.v[2].y}), bottom = std::max({tri.v[0].y, tri.v[1].y, tri.v[2].y});
+    if (bottom < float(b.y0) - 1.f || top > float(b.y1) + 1.f) return false;
     int64_t X[3], Y[3];
     for (int k = 0; k < 3; ++k) {
         X[k] = snap(tri.v[k].x);

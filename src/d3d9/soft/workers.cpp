@@ -1,6 +1,7 @@
-// Worker threads that each own a band of rows and draw the recorded commands into it in order.
+// Worker threads that draw the recorded commands band by band, each band in recording order.
 #include "workers.h"
 
+#include <algorithm>
 #include <new>
 #include <system_error>
 
@@ -15,17 +16,21 @@ constexpr size_t kBatch = 256;
 // the workers would idle otherwise while the first full batch is recorded.
 bool startsBatch(size_t count) { return count % kBatch == 0 || count == 1 || count == 16 || count == 64; }
 
+// More bands than threads, so a thread whose bands are drawn takes over work from the others.
+constexpr int kBandsPerThread = 2;
+
 }  // namespace
 
 Workers::Workers(const Target& target, int threads, size_t maxChunks)
     : target_(target), maxChunks_(maxChunks < kMaxChunks ? maxChunks : kMaxChunks) {
     if (threads < 1) threads = 1;
-    for (int i = 0; i < threads; ++i) bands_.push_back({target.height * i / threads, target.height * (i + 1) / threads});
+    int bands = std::min(threads * kBandsPerThread, std::max(target.height, 1));
+    for (int i = 0; i < bands; ++i) bands_.push_back({{target.height * i / bands, target.height * (i + 1) / bands}});
     try {
-        for (int i = 0; i < threads; ++i) threads_.emplace_back(&Workers::run, this, bands_[size_t(i)]);
+        // Each thread starts at bands of its own, so it mostly stays in the same rows.
+        for (int i = 0; i < threads; ++i) threads_.emplace_back(&Workers::run, this, size_t(i * bands / threads));
     } catch (const std::system_error&) {
-        // Fewer threads than asked: the bands are shared out again; none at all means
-        // finish() draws everything itself.
+        // Fewer threads than asked: none at all, and submit() draws everything itself.
         std::unique_lock<std::mutex> lock(mutex_);
         quit_ = true;
         lock.unlock();
@@ -33,7 +38,7 @@ Workers::Workers(const Target& target, int threads, size_t maxChunks)
         for (std::thread& t : threads_) t.join();
         threads_.clear();
         quit_ = false;
-        bands_.assign(1, Band{0, target.height});
+        bands_.assign(1, BandState{{0, target.height}});
     }
 }
 
@@ -82,16 +87,69 @@ void Workers::drawRange(const Slot& slot, Band band, size_t from, size_t to) con
     }
 }
 
+// A band no thread draws that has work in a batch up to lastBatch, looking from band from on.
+Workers::BandState* Workers::pick(size_t from, unsigned long lastBatch) {
+    for (size_t i = 0; i < bands_.size(); ++i) {
+        BandState& band = bands_[(from + i) % bands_.size()];
+        if (band.busy || band.batch > lastBatch) continue;
+        const Slot& slot = slots_[band.batch % 2];
+        if (slot.submitted || band.done < slot.published.load(std::memory_order_relaxed)) return &band;
+    }
+    return nullptr;
+}
+
+// Draws what band has of its batch; at the batch's end, the sink sees the band and the band
+// goes on to the next batch.
+void Workers::drawBand(std::unique_lock<std::mutex>& lock, BandState& band) {
+    band.busy = true;
+    for (;;) {
+        Slot& slot = slots_[band.batch % 2];
+        size_t ready = slot.published.load(std::memory_order_acquire);
+        if (band.done < ready) {
+            lock.unlock();
+            drawRange(slot, band.rows, band.done, ready);
+            lock.lock();
+            band.done = ready;
+            continue;
+        }
+        if (!slot.submitted) break;
+        if (BandSink* sink = slot.sink) {
+            lock.unlock();
+            sink->bandDone(band.rows);
+            lock.lock();
+        }
+        // The next batch's slot was made ready when this one was submitted.
+        ++band.batch;
+        band.done = 0;
+        if (++slot.finished == int(bands_.size())) idle_.notify_all();
+        break;
+    }
+    band.busy = false;
+    // Left with work of the next batch (by the recording thread, say), it is a worker's.
+    const Slot& next = slots_[band.batch % 2];
+    if (next.submitted || band.done < next.published.load(std::memory_order_relaxed)) wake_.notify_one();
+}
+
+// The recording thread draws bands of batch (and those before) until slot, batch's, is drawn.
+void Workers::help(std::unique_lock<std::mutex>& lock, const Slot& slot, unsigned long batch) {
+    while (!drawn(slot)) {
+        if (BandState* band = pick(0, batch))
+            drawBand(lock, *band);
+        else
+            idle_.wait(lock);
+    }
+}
+
 void Workers::submit(BandSink* sink) {
     if (threads_.empty()) {
-        drawRange(slots_[0], bands_[0], 0, count_);
-        if (sink) sink->bandDone(bands_[0]);
+        drawRange(slots_[0], bands_[0].rows, 0, count_);
+        if (sink) sink->bandDone(bands_[0].rows);
         count_ = 0;
         return;
     }
     std::unique_lock<std::mutex> lock(mutex_);
     Slot &before = slots_[(batch_ + 1) % 2], &slot = slots_[batch_ % 2];
-    idle_.wait(lock, [&] { return !before.submitted || drawn(before); });
+    if (before.submitted) help(lock, before, batch_ - 1);
     // Every band has left the batch before, so its slot can take the next one.
     before.published.store(0, std::memory_order_relaxed);
     before.submitted = false;
@@ -110,7 +168,7 @@ void Workers::wait() {
     if (threads_.empty()) return;
     std::unique_lock<std::mutex> lock(mutex_);
     const Slot& last = slots_[(batch_ + 1) % 2];
-    idle_.wait(lock, [&] { return !last.submitted || drawn(last); });
+    if (last.submitted) help(lock, last, batch_ - 1);
 }
 
 void Workers::finish(BandSink* sink) {
@@ -118,34 +176,13 @@ void Workers::finish(BandSink* sink) {
     wait();
 }
 
-void Workers::run(Band band) {
-    size_t done = 0;
-    unsigned long batch = 0;
+void Workers::run(size_t home) {
     std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-        if (quit_) return;
-        Slot& slot = slots_[batch % 2];
-        size_t ready = slot.published.load(std::memory_order_acquire);
-        if (done < ready) {
-            lock.unlock();
-            drawRange(slot, band, done, ready);
-            done = ready;
-            lock.lock();
-            continue;
-        }
-        if (slot.submitted && done == slot.published.load(std::memory_order_relaxed)) {
-            if (BandSink* sink = slot.sink) {
-                lock.unlock();
-                sink->bandDone(band);
-                lock.lock();
-            }
-            if (++slot.finished == int(threads_.size())) idle_.notify_all();
-            // The next batch's slot was made ready when this one was submitted.
-            ++batch;
-            done = 0;
-            continue;
-        }
-        wake_.wait(lock, [&] { return quit_ || slot.submitted || slot.published.load(std::memory_order_relaxed) > done; });
+    while (!quit_) {
+        if (BandState* band = pick(home, ~0ul))
+            drawBand(lock, *band);
+        else
+            wake_.wait(lock);
     }
 }
 

@@ -1,4 +1,4 @@
-// A frame's recorded draws and the worker threads that rasterise them, one band of rows each.
+// A frame's recorded draws and the worker threads that rasterise them, band of rows by band.
 #ifndef D3D9_SOFT_WORKERS_H
 #define D3D9_SOFT_WORKERS_H
 
@@ -22,7 +22,7 @@ struct Command {
     };
 };
 
-// Told once per band when its rows are final, on the thread that drew them.
+// Told once per band when its rows are final, on the thread that drew them last.
 class BandSink {
 public:
     virtual void bandDone(Band band) = 0;
@@ -34,7 +34,9 @@ protected:
 // Commands are drawn in recording order within each band while more are being recorded.
 // ORDER CMD: the order of push calls is the drawing order, so only the recording thread may
 // call push, submit, wait and finish; every band draws the commands in that order. The commands
-// are drawn in batches: one batch may still be drawn while the next is recorded.
+// are drawn in batches: one batch may still be drawn while the next is recorded. A band is drawn
+// by one thread at a time, any thread with nothing else to do: a worker, or the recording thread
+// while it waits.
 class Workers {
 public:
     // At most maxChunks chunks of commands are kept per batch, to bound a frame's memory.
@@ -75,12 +77,23 @@ private:
         BandSink* sink = nullptr;
     };
 
-    void run(Band band);
+    // Guarded by mutex_, but for rows.
+    struct BandState {
+        Band rows;
+        unsigned long batch = 0;  // the batch it draws
+        size_t done = 0;          // commands of that batch drawn
+        bool busy = false;        // a thread draws it now
+    };
+
+    void run(size_t home);
+    BandState* pick(size_t from, unsigned long lastBatch);
+    void drawBand(std::unique_lock<std::mutex>& lock, BandState& band);
+    void help(std::unique_lock<std::mutex>& lock, const Slot& slot, unsigned long batch);
     void drawRange(const Slot& slot, Band band, size_t from, size_t to) const;
-    bool drawn(const Slot& slot) const { return slot.finished == int(threads_.size()); }
+    bool drawn(const Slot& slot) const { return slot.finished == int(bands_.size()); }
 
     Target target_;
-    std::vector<Band> bands_;
+    std::vector<BandState> bands_;
     std::vector<std::thread> threads_;
     Slot slots_[2];
     size_t count_ = 0, maxChunks_, dropped_ = 0;
