@@ -1,6 +1,7 @@
 """Runs the real gamehost under its own Xvfb: output lines, screenshots, real input."""
 import os
 import queue
+import select
 import shutil
 import signal
 import subprocess
@@ -24,21 +25,26 @@ class Display:
         self.extra = list(extra)  # more Xvfb options, e.g. "-extension", "GLX"
 
     def __enter__(self):
-        for number in range(140, 240):
-            if os.path.exists(f"/tmp/.X{number}-lock") or os.path.exists(f"/tmp/.X11-unix/X{number}"):
-                continue
-            proc = subprocess.Popen(
-                ["Xvfb", f":{number}", "-screen", "0", "1024x768x24", "-noreset", "-nolisten", "tcp", *self.extra],
-                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            deadline = time.time() + 10
-            while time.time() < deadline and proc.poll() is None:
-                if os.path.exists(f"/tmp/.X11-unix/X{number}"):
-                    self.proc, self.name = proc, f":{number}"
-                    return self
-                time.sleep(0.05)
+        # The server takes a free display number itself and tells it once it listens: tests
+        # starting servers at the same moment cannot end up sharing one.
+        read, write = os.pipe()
+        proc = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-noreset", "-nolisten", "tcp",
+             *self.extra], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(write,))
+        os.close(write)
+        number = b""
+        with os.fdopen(read, "rb", buffering=0) as told:
+            while not number.endswith(b"\n") and select.select([told], [], [], 10)[0]:
+                chunk = told.read(16)
+                if not chunk:
+                    break
+                number += chunk
+        if not number.strip().isdigit():
             proc.kill()
             proc.wait()
-        raise RuntimeError("could not start Xvfb")
+            raise RuntimeError("could not start Xvfb")
+        self.proc, self.name = proc, ":" + number.strip().decode()
+        return self
 
     def __exit__(self, *exc):
         self.proc.terminate()
