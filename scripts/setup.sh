@@ -8,7 +8,7 @@ lua_sha=2640fc56a795f29d28ef15e13c34a47e223960b0240e8cb0a82d9b0738695333
 packages=(build-essential cmake dpkg-dev pkg-config patch
   libsdl1.2-dev libboost-dev libgl-dev libx11-dev
   libspng-dev libturbojpeg0-dev libgif-dev libstb-dev libwebp-dev clang
-  libsdl-mixer1.2-dev libvorbis-dev vorbis-tools libxrandr-dev
+  libsdl-mixer1.2-dev libvorbis-dev vorbis-tools libxext-dev libxrandr-dev
   libgtest-dev googletest xvfb xauth xdotool imagemagick valgrind)
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }

@@ -4,7 +4,7 @@ import random
 import struct
 import subprocess
 
-from harness import DisplayTest, Game, game_dir, main, png, solid_png
+from harness import Display, DisplayTest, Game, game_dir, main, png, solid_png
 
 RED = (255, 0, 0, 255)
 BLUE_HALF = (0, 0, 255, 128)
@@ -17,15 +17,15 @@ def near(a, b, tolerance=2):
 
 
 class Images(DisplayTest):
-    def scene(self, script, files, env=None):
+    def scene(self, script, files, env=None, display=None):
         """Runs script (which must define onDraw) and returns a screenshot after a few frames."""
-        return self.scene_in(game_dir(script, files), env)
+        return self.scene_in(game_dir(script, files), env, display)
 
-    def scene_in(self, folder, env=None):
+    def scene_in(self, folder, env=None, display=None):
         with open(os.path.join(folder, "game.lua"), "a") as f:
             f.write("\nlocal first = onDraw\n"
                     "function onDraw() first() if not shown then shown = true print('shown') end end\n")
-        game = Game(display=self.display, folder=folder, env=env)
+        game = Game(display=display or self.display, folder=folder, env=env)
         game.wait_line("shown")
         game.settle(0.3)
         shot = game.screenshot()
@@ -114,14 +114,20 @@ class Images(DisplayTest):
                   '  turned:setPosition(-300 + 40 * k, -100) turned:draw()\n'
                   '  if n < 4 then gone:setPosition(200, 0) gone:draw() end end')
         files = {"red.png": solid_png(16, 16, RED), "blue.png": solid_png(16, 16, (0, 0, 255, 255))}
+        lit = lambda p: p != (0, 0, 0)  # noqa: E731
+
+        def check(shot, how):
+            self.assertEqual(shot.bounds_in(0, 0, 800, 300, lit), (412, 192, 427, 207), how)
+            x0, y0, x1, y1 = shot.bounds_in(0, 300, 800, 300, lit)
+            self.assertTrue(405 <= x0 and x1 <= 435 and 385 <= y0 and y1 <= 415, (how, x0, y0, x1, y1))
+            self.assertIsNone(shot.bounds(lambda p: p[2] > 100), how)
+
         # Presenting at once, a frame is still drawn while the next is recorded.
         for presenting in ("paced", "immediate"):
-            shot = self.scene(script, files, {"GAMEHOST_PRESENT": presenting})
-            lit = lambda p: p != (0, 0, 0)  # noqa: E731
-            self.assertEqual(shot.bounds_in(0, 0, 800, 300, lit), (412, 192, 427, 207), presenting)
-            x0, y0, x1, y1 = shot.bounds_in(0, 300, 800, 300, lit)
-            self.assertTrue(405 <= x0 and x1 <= 435 and 385 <= y0 and y1 <= 415, (presenting, x0, y0, x1, y1))
-            self.assertIsNone(shot.bounds(lambda p: p[2] > 100), presenting)
+            check(self.scene(script, files, {"GAMEHOST_PRESENT": presenting}), presenting)
+        # An X server that shares no memory gets the frames through SDL's surface.
+        with Display("-extension", "MIT-SHM") as plain:
+            check(self.scene(script, files, {"GAMEHOST_PRESENT": "immediate"}, plain), "no shared memory")
 
     def test_mirrored_image_is_drawn(self):
         rows = [[RED if x < 10 else (0, 255, 0, 255) for x in range(20)] for _ in range(20)]

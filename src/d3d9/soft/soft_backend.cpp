@@ -5,6 +5,7 @@
 #include "matrix.h"
 #include "pacing.h"
 #include "resources.h"
+#include "shm_window.h"
 #include "spans.h"
 #include "workers.h"
 
@@ -142,7 +143,10 @@ private:
     // those of the batch submitted last.
     std::vector<d3d9impl::Texture*> held_, submittedHeld_;
     d3d9impl::Texture* lastHeld_ = nullptr;
-    // A frame copied into this surface (locked meanwhile) and still to be sent to the window.
+    // The window's own images, where the X server shares memory; else SDL's surface.
+    std::unique_ptr<ShmWindow> shm_;
+    // A frame copied into this surface (locked meanwhile, unless shm_ holds it) and still to be
+    // sent to the window.
     SDL_Surface* surface_ = nullptr;
     // Games mostly clear the whole frame and redraw a part of it. Outside drawnSinceClear_ the
     // frame holds the last whole clear, so the same clear again only clears that part; outside
@@ -162,12 +166,13 @@ SoftBackend::SoftBackend(HWND window, UINT width, UINT height, std::vector<uint3
       insideBottom_(float(height) - 1.f), colour_(std::move(colour)), depth_(std::move(depth)),
       workers_(Target{colour_.data(), depth_.empty() ? nullptr : depth_.data(), int(width), int(height), pitch(width)},
                workerCount()),
-      changedSincePresent_{0, 0, int(width), int(height)}, pacer_(std::move(pacer)) {}
+      shm_(ShmWindow::open(int(width), int(height))), changedSincePresent_{0, 0, int(width), int(height)},
+      pacer_(std::move(pacer)) {}
 
 // Ends with the frame in flight unsent: the window may be gone, and sending would report it.
 SoftBackend::~SoftBackend() {
     finish();
-    if (surface_ && SDL_MUSTLOCK(surface_)) SDL_UnlockSurface(surface_);
+    if (surface_ && !shm_ && SDL_MUSTLOCK(surface_)) SDL_UnlockSurface(surface_);
 }
 
 // The batch recorded so far goes to the workers; the one before is drawn by then.
@@ -420,23 +425,33 @@ void SoftBackend::draw(const PipelineState& s, D3DPRIMITIVETYPE type, UINT first
     }
 }
 
+// n RGBA words as 32-bit pixels with red, green and blue at these shifts.
+void toWords(uint32_t* out, const uint32_t* src, int n, int rs, int gs, int bs) {
+    if (rs == 16 && gs == 8 && bs == 0) {
+        // The usual X11 layout.
+        spanKernels().toXrgb(out, src, n);
+        return;
+    }
+    for (int x = 0; x < n; ++x) {
+        uint32_t p = src[x];
+        out[x] = (p & 0xFF) << rs | ((p >> 8) & 0xFF) << gs | ((p >> 16) & 0xFF) << bs;
+    }
+}
+
 void SoftBackend::bandDone(Band band) {
     SDL_Surface* s = surface_;
     const SDL_PixelFormat* f = s->format;
     int rows = std::min(band.y1, copied_.y1), cols = copied_.x1 - copied_.x0;
     for (int y = std::max(band.y0, copied_.y0); y < rows; ++y) {
         const uint32_t* src = colour_.data() + size_t(y) * pitch(width_) + copied_.x0;
+        if (shm_) {
+            toWords(shm_->pixels() + size_t(y) * shm_->pitch() + copied_.x0, src, cols, shm_->redShift(),
+                    shm_->greenShift(), shm_->blueShift());
+            continue;
+        }
         BYTE* dst = static_cast<BYTE*>(s->pixels) + size_t(y) * s->pitch + size_t(copied_.x0) * f->BytesPerPixel;
-        if (f->BytesPerPixel == 4 && f->Rshift == 16 && f->Gshift == 8 && f->Bshift == 0) {
-            // The usual X11 surface.
-            spanKernels().toXrgb(reinterpret_cast<uint32_t*>(dst), src, cols);
-        } else if (f->BytesPerPixel == 4) {
-            uint32_t* out = reinterpret_cast<uint32_t*>(dst);
-            int rs = f->Rshift, gs = f->Gshift, bs = f->Bshift;
-            for (int x = 0; x < cols; ++x) {
-                uint32_t p = src[x];
-                out[x] = (p & 0xFF) << rs | ((p >> 8) & 0xFF) << gs | ((p >> 16) & 0xFF) << bs;
-            }
+        if (f->BytesPerPixel == 4) {
+            toWords(reinterpret_cast<uint32_t*>(dst), src, cols, f->Rshift, f->Gshift, f->Bshift);
         } else {
             for (int x = 0; x < cols; ++x) {
                 uint32_t p = src[x];
@@ -453,12 +468,15 @@ void SoftBackend::show() {
     waitForSubmitted();
     SDL_Surface* s = surface_;
     surface_ = nullptr;
-    if (SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
+    if (!shm_ && SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
     if (s != SDL_GetVideoSurface()) return;
     // A frame that changed nothing still sends one pixel: each Present reaches the X server, so
     // a window destroyed under the game is noticed by the error that comes back.
     Box sent = copied_.empty() ? Box{0, 0, 1, 1} : copied_;
-    SDL_UpdateRect(s, sent.x0, sent.y0, Uint32(sent.x1 - sent.x0), Uint32(sent.y1 - sent.y0));
+    if (shm_)
+        shm_->send(sent.x0, sent.y0, sent.x1, sent.y1);
+    else
+        SDL_UpdateRect(s, sent.x0, sent.y0, Uint32(sent.x1 - sent.x0), Uint32(sent.y1 - sent.y0));
 }
 
 // Paced, each frame reaches the window before Present returns. Presenting at once, a frame is
@@ -470,13 +488,14 @@ void SoftBackend::present() {
     show();
     SDL_Surface* s = SDL_GetVideoSurface();
     // The window may have gone (SDL shut down); the frame is then only finished.
-    if (!s || s != window_ || (s->flags & SDL_OPENGL) || (SDL_MUSTLOCK(s) && SDL_LockSurface(s) != 0)) {
+    if (!s || s != window_ || (s->flags & SDL_OPENGL) || (!shm_ && SDL_MUSTLOCK(s) && SDL_LockSurface(s) != 0)) {
         finish();
         return;
     }
-    // Only what changed since the last copy into this surface; all of a new one.
+    // Only what changed since the last frame sent to this window (an image sends only what it
+    // took, so either of shm_'s does); all of a new surface.
     Box all{0, 0, int(width_), int(height_)};
-    copied_ = (s == shown_ ? changedSincePresent_ : all).within(s->w, s->h);
+    copied_ = (shm_ || s == shown_ ? changedSincePresent_ : all).within(s->w, s->h);
     surface_ = s;
     submit(this);
     shown_ = s;
