@@ -131,15 +131,15 @@ TEST(Raster, DepthTestKeepsNearerAndTransparentTexelsWriteDepth) {
     EXPECT_EQ(c.at(20, 20), 0u);
 }
 
-// Every kernel, on odd and power-of-two textures (their wraps differ), against the portable one.
+// Every kernel, on odd, power-of-two and mixed textures (their wraps differ), against the portable one.
 TEST(Raster, SimdKernelsMatchThePortableOnes) {
     if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 here";
     std::mt19937 rng(3);
     SpanKernels kernels[2] = {baselineKernels(), avx2Kernels()};
     std::uniform_real_distribution<float> unit(0.f, 1.f), f(-3.f, 3.f), px(-4.f, 68.f);
     for (int round = 0; round < 300; ++round) {
-        const int sizes[3][2] = {{7, 5}, {8, 4}, {16, 16}};
-        int tw = sizes[round % 3][0], th = sizes[round % 3][1];
+        const int sizes[4][2] = {{7, 5}, {8, 4}, {16, 16}, {16, 3}};
+        int tw = sizes[round % 4][0], th = sizes[round % 4][1];
         std::vector<uint32_t> texels(size_t(tw) * th);
         // Pictures of any alpha, of only opaque and clear texels, and of none of either.
         AlphaKind alpha = AlphaKind(round / 2 % 3);

@@ -107,18 +107,34 @@ void rectAvx2(uint32_t* dst, uint16_t* depth, size_t pitch, int w, int h, const 
     rows(dst, depth, pitch, w, h, texels, tw, th, tx, ty, z, colour);
 }
 
-// wrapTexel, eight lanes at a time.
-inline __m256i wrap8(__m256 u, int size) {
-    __m256 fs = _mm256_set1_ps(float(size));
-    if ((size & (size - 1)) == 0) {
-        __m256i i = _mm256_cvttps_epi32(_mm256_floor_ps(_mm256_mul_ps(u, fs)));
-        return _mm256_and_si256(i, _mm256_set1_epi32(size - 1));
+// Where eight lanes' texels lie in a texture: wrapTexel on each axis, then rows of tw texels.
+// kPow2: both sizes are powers of two, as most pictures' are, known outside the loops.
+template <bool kPow2>
+struct Texels8 {
+    explicit Texels8(const Shading& s)
+        : texels(reinterpret_cast<const int*>(s.texels)), size{_mm256_set1_ps(float(s.tw)), _mm256_set1_ps(float(s.th))},
+          last{_mm256_set1_epi32(s.tw - 1), _mm256_set1_epi32(s.th - 1)}, width(_mm256_set1_epi32(s.tw)),
+          widthShift(_mm_cvtsi32_si128(__builtin_ctz(unsigned(s.tw)))), pow2{powerOfTwo(s.tw), powerOfTwo(s.th)} {}
+    static bool powerOfTwo(int size) { return (size & (size - 1)) == 0; }
+    // Powers of two wrap the scaled coordinate by a mask, other sizes its fraction.
+    __m256i wrap(__m256 u, int axis) const {
+        if (kPow2 || pow2[axis])
+            return _mm256_and_si256(_mm256_cvttps_epi32(_mm256_floor_ps(_mm256_mul_ps(u, size[axis]))), last[axis]);
+        __m256 fr = _mm256_sub_ps(u, _mm256_floor_ps(u));
+        __m256i i = _mm256_cvttps_epi32(_mm256_mul_ps(fr, size[axis]));
+        // Not-a-number converts to the most negative integer; the scalar form gives 0.
+        return _mm256_max_epi32(_mm256_min_epi32(i, last[axis]), _mm256_setzero_si256());
     }
-    __m256 fr = _mm256_sub_ps(u, _mm256_floor_ps(u));
-    __m256i i = _mm256_cvttps_epi32(_mm256_mul_ps(fr, fs));
-    // Not-a-number converts to the most negative integer; the scalar form gives 0.
-    return _mm256_max_epi32(_mm256_min_epi32(i, _mm256_set1_epi32(size - 1)), _mm256_setzero_si256());
-}
+    __m256i index(__m256 u, __m256 v) const {
+        __m256i row = kPow2 ? _mm256_sll_epi32(wrap(v, 1), widthShift) : _mm256_mullo_epi32(wrap(v, 1), width);
+        return _mm256_add_epi32(row, wrap(u, 0));
+    }
+    const int* texels;
+    __m256 size[2];
+    __m256i last[2], width;
+    __m128i widthShift;
+    bool pow2[2];
+};
 
 // A triangle's planes in every lane, held apart from the triangle so stores to the target
 // cannot make the compiler load them again for every group.
@@ -170,19 +186,17 @@ inline __m256i depthPass(uint16_t* depth, __m256 xf, __m256 yf, __m256i live, co
 constexpr int kRun = 64;
 
 // The depth test and texels of eight pixels (xf, yf) of a triangle row; the passing lanes.
-template <bool kFlat>
-inline __m256i fetch8(uint16_t* depth, __m256 xf, __m256 yf, __m256i live, const uint32_t* texels, int tw, int th,
+template <bool kFlat, bool kPow2>
+inline __m256i fetch8(uint16_t* depth, __m256 xf, __m256 yf, __m256i live, const Texels8<kPow2>& tex,
                       const Planes8& planes, __m128i z16, __m256i* texel) {
     __m256i pass = depthPass<kFlat>(depth, xf, yf, live, planes, z16);
-    __m256 u = planes.at(0, xf, yf), v = planes.at(1, xf, yf);
-    __m256i index = _mm256_add_epi32(_mm256_mullo_epi32(wrap8(v, th), _mm256_set1_epi32(tw)), wrap8(u, tw));
-    *texel = _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), reinterpret_cast<const int*>(texels), index, pass,
-                                         4);
+    __m256i index = tex.index(planes.at(0, xf, yf), planes.at(1, xf, yf));
+    *texel = _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), tex.texels, index, pass, 4);
     return pass;
 }
 
-template <bool kFlat, AlphaKind kAlpha>
-inline void affineSpan(uint32_t* dst, uint16_t* depth, int x, int y, int n, const uint32_t* texels, int tw, int th,
+template <bool kFlat, bool kPow2, AlphaKind kAlpha>
+inline void affineSpan(uint32_t* dst, uint16_t* depth, int x, int y, int n, const Texels8<kPow2>& tex,
                        const Planes8& planes, __m128i z16, const Colour& col) {
     const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     __m256 yf = _mm256_set1_ps(float(y));
@@ -195,7 +209,7 @@ inline void affineSpan(uint32_t* dst, uint16_t* depth, int x, int y, int n, cons
         // them where the row ends).
         for (int g = 0; g < groups; ++g, xf = _mm256_add_ps(xf, _mm256_set1_ps(8.f))) {
             __m256i live = _mm256_cmpgt_epi32(_mm256_set1_epi32(n - start - 8 * g), lanes);
-            pass[g] = fetch8<kFlat>(depth + start + 8 * g, xf, yf, live, texels, tw, th, planes, z16, &texel[g]);
+            pass[g] = fetch8<kFlat>(depth + start + 8 * g, xf, yf, live, tex, planes, z16, &texel[g]);
         }
         for (int g = 0; g < groups; ++g)
             if (!_mm256_testz_si256(pass[g], pass[g]))
@@ -203,32 +217,38 @@ inline void affineSpan(uint32_t* dst, uint16_t* depth, int x, int y, int n, cons
     }
 }
 
-template <bool kFlat, AlphaKind kAlpha>
+template <bool kFlat, bool kPow2, AlphaKind kAlpha>
 void triangleRowsAvx2(const Target& t, const TriangleRows& rows, const Shading& s, __m128i z16) {
     Colour col(s.plain ? nullptr : s.colour);
     Planes8 planes(rows);
+    Texels8<kPow2> tex(s);
     forTriangleRows(rows, [&](int y, int x0, int n) {
         size_t at = size_t(y) * t.pitch + x0;
         size_t ahead = at + size_t(kPrefetchRows) * t.pitch;
         if (y + kPrefetchRows < rows.y1) prefetchPixels(t.colour + ahead, t.depth + ahead, n);
-        affineSpan<kFlat, kAlpha>(t.colour + at, t.depth + at, x0, y, n, s.texels, s.tw, s.th, planes, z16, col);
+        affineSpan<kFlat, kPow2, kAlpha>(t.colour + at, t.depth + at, x0, y, n, tex, planes, z16, col);
     });
 }
 
-template <bool kFlat>
+template <bool kFlat, bool kPow2>
 void triangleAlphaAvx2(const Target& t, const TriangleRows& rows, const Shading& s, __m128i z16) {
-    auto draw = s.alpha == kBetween         ? triangleRowsAvx2<kFlat, kBetween>
-                : s.alpha == kOpaqueOrClear ? triangleRowsAvx2<kFlat, kOpaqueOrClear>
-                                            : triangleRowsAvx2<kFlat, kAnyAlpha>;
+    auto draw = s.alpha == kBetween         ? triangleRowsAvx2<kFlat, kPow2, kBetween>
+                : s.alpha == kOpaqueOrClear ? triangleRowsAvx2<kFlat, kPow2, kOpaqueOrClear>
+                                            : triangleRowsAvx2<kFlat, kPow2, kAnyAlpha>;
     draw(t, rows, s, z16);
+}
+
+template <bool kFlat>
+void triangleSizeAvx2(const Target& t, const TriangleRows& rows, const Shading& s, __m128i z16) {
+    bool pow2 = Texels8<true>::powerOfTwo(s.tw) && Texels8<true>::powerOfTwo(s.th);
+    (pow2 ? triangleAlphaAvx2<kFlat, true> : triangleAlphaAvx2<kFlat, false>)(t, rows, s, z16);
 }
 
 void triangleAvx2(const Target& t, const TriangleRows& rows, const Shading& s) {
     // A flat depth plane gives every pixel its a0 exactly (the products with 0 vanish).
     const Plane& z = rows.z;
-    if (!(z.dadx == 0.f && z.dady == 0.f)) return triangleAlphaAvx2<false>(t, rows, s, _mm_setzero_si128());
-    if (z.a0 >= 0.f && z.a0 <= 1.f)
-        triangleAlphaAvx2<true>(t, rows, s, _mm_set1_epi16(static_cast<short>(depth16(z.a0))));
+    if (!(z.dadx == 0.f && z.dady == 0.f)) return triangleSizeAvx2<false>(t, rows, s, _mm_setzero_si128());
+    if (z.a0 >= 0.f && z.a0 <= 1.f) triangleSizeAvx2<true>(t, rows, s, _mm_set1_epi16(static_cast<short>(depth16(z.a0))));
 }
 
 void toXrgbAvx2(uint32_t* dst, const uint32_t* src, int n) {
