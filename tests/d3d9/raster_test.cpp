@@ -241,8 +241,13 @@ TEST(Workers, EachBatchIsCopiedBeforeTheNextIsDrawn) {
     }
     workers.wait();
     for (size_t i = 0; i < sinks.size(); ++i) {
-        EXPECT_EQ(sinks[i]->seen[0], colours[i % 3]) << "batch " << i;
-        EXPECT_EQ(sinks[i]->seen[Canvas::kH / 2], colours[i % 3]) << "batch " << i;
+        int bands = 0;
+        for (uint32_t first : sinks[i]->seen)
+            if (first != 0) {
+                ++bands;
+                EXPECT_EQ(first, colours[i % 3]) << "batch " << i;
+            }
+        EXPECT_GT(bands, 1) << "batch " << i;
     }
 }
 

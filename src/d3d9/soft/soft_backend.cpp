@@ -93,9 +93,11 @@ AlphaKind alphaKind(const BYTE* rgba, size_t pixels) {
     return ends && between ? kAnyAlpha : (between ? kBetween : kOpaqueOrClear);
 }
 
+// One core is the recording thread's, which draws too whenever it waits: a worker more would
+// take turns with it on the cores, each evicting the other's rows from the caches.
 int workerCount() {
     unsigned n = std::thread::hardware_concurrency();
-    return n == 0 ? 1 : int(std::min(n, 4u));
+    return n <= 2 ? 1 : int(std::min(n - 1, 4u));
 }
 
 class SoftBackend final : public d3d9impl::Backend, private BandSink {

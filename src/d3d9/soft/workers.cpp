@@ -16,15 +16,17 @@ constexpr size_t kBatch = 256;
 // the workers would idle otherwise while the first full batch is recorded.
 bool startsBatch(size_t count) { return count % kBatch == 0 || count == 1 || count == 16 || count == 64; }
 
-// More bands than threads, so a thread whose bands are drawn takes over work from the others.
-constexpr int kBandsPerThread = 2;
+// More bands than drawing threads (the workers and the recording thread), so a thread whose
+// bands are drawn takes over work from the others; and bands small enough that the rows a
+// thread draws stay in its core's cache.
+constexpr int kBandsPerThread = 3;
 
 }  // namespace
 
 Workers::Workers(const Target& target, int threads, size_t maxChunks)
     : target_(target), maxChunks_(maxChunks < kMaxChunks ? maxChunks : kMaxChunks) {
     if (threads < 1) threads = 1;
-    int bands = std::min(threads * kBandsPerThread, std::max(target.height, 1));
+    int bands = std::min((threads + 1) * kBandsPerThread, std::max(target.height, 1));
     for (int i = 0; i < bands; ++i) bands_.push_back({{target.height * i / bands, target.height * (i + 1) / bands}});
     try {
         // Each thread starts at bands of its own, so it mostly stays in the same rows.
