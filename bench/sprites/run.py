@@ -3,9 +3,12 @@
 on each device backend, axis-aligned and turned+scaled: a disc (opaque inside, clear outside) and a
 picture of 80% alpha everywhere, moved by sub-pixel steps (blended). LÖVE 11 and SDL2's renderer
 (bench/sdl2, software and opengl) draw the same scenes when installed; each figure is printed with
-its ratio to the best of them."""
+its ratio to the best of them. Each program runs ROUNDS times in turn, scene by scene, and its median is
+printed: a shared machine's speed drifts from minute to minute, and this way every program meets the same
+drift."""
 import os
 import shutil
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -125,6 +128,7 @@ end
 """
 
 SECONDS = 5
+ROUNDS = 3
 # (images, turned, blended)
 SCENES = ((0, False, False), (1000, False, False), (10000, False, False), (1000, True, False), (10000, True, False),
           (1000, False, True), (10000, False, True), (1000, True, True), (10000, True, True))
@@ -195,17 +199,22 @@ def main():
         for images, turned, blended in SCENES:
             scene = (f"N={images:<6d} {'turned+scaled' if turned else 'axis-aligned':14s} "
                      f"{'blended' if blended else 'disc':7s}")
-            peers = {}
-            if images and love:
-                peers["LÖVE"] = love_fps(display, images, turned, blended)
-            for driver in ("software", "opengl") if images and sdl2 else ():
-                peers[f"SDL2 {driver}"] = sdl2_fps(display, sdl2, driver, images, turned, blended)
-            peers = {name: fps for name, fps in peers.items() if fps}
+            runs = {}
+            for _ in range(ROUNDS):
+                if images and love:
+                    runs.setdefault("LÖVE", []).append(love_fps(display, images, turned, blended))
+                for driver in ("software", "opengl") if images and sdl2 else ():
+                    runs.setdefault(f"SDL2 {driver}", []).append(
+                        sdl2_fps(display, sdl2, driver, images, turned, blended))
+                for backend in BACKENDS:
+                    runs.setdefault(backend, []).append(gamehost_fps(display, backend, images, turned, blended))
+            fps_of = {name: statistics.median(v) for name, v in runs.items() if all(v)}
+            peers = {name: fps for name, fps in fps_of.items() if name not in BACKENDS}
             for name, fps in peers.items():
                 print(f"sprites {scene} {name:13s} {fps:8.1f} fps", flush=True)
             best = max(peers.items(), key=lambda p: p[1]) if peers else None
             for backend in BACKENDS:
-                fps = gamehost_fps(display, backend, images, turned, blended)
+                fps = fps_of[backend]
                 line = f"sprites {scene} {backend:13s} {fps:8.1f} fps {1e3 / fps:7.2f} ms/frame"
                 for name, rate in peers.items():
                     line += f"   {fps / rate:5.2f}x {name}"
