@@ -107,6 +107,8 @@ void rectAvx2(uint32_t* dst, uint16_t* depth, size_t pitch, int w, int h, const 
     rows(dst, depth, pitch, w, h, texels, tw, th, tx, ty, z, colour);
 }
 
+inline bool powerOfTwo(int size) { return (size & (size - 1)) == 0; }
+
 // Where eight lanes' texels lie in a texture: wrapTexel on each axis, then rows of tw texels.
 // kPow2: both sizes are powers of two, as most pictures' are, known outside the loops.
 template <bool kPow2>
@@ -115,7 +117,6 @@ struct Texels8 {
         : texels(reinterpret_cast<const int*>(s.texels)), size{_mm256_set1_ps(float(s.tw)), _mm256_set1_ps(float(s.th))},
           last{_mm256_set1_epi32(s.tw - 1), _mm256_set1_epi32(s.th - 1)}, width(_mm256_set1_epi32(s.tw)),
           widthShift(_mm_cvtsi32_si128(__builtin_ctz(unsigned(s.tw)))), pow2{powerOfTwo(s.tw), powerOfTwo(s.th)} {}
-    static bool powerOfTwo(int size) { return (size & (size - 1)) == 0; }
     // Powers of two wrap the scaled coordinate by a mask, other sizes its fraction.
     __m256i wrap(__m256 u, int axis) const {
         if (kPow2 || pow2[axis])
@@ -240,8 +241,7 @@ void triangleAlphaAvx2(const Target& t, const TriangleRows& rows, const Shading&
 
 template <bool kFlat>
 void triangleSizeAvx2(const Target& t, const TriangleRows& rows, const Shading& s, __m128i z16) {
-    bool pow2 = Texels8<true>::powerOfTwo(s.tw) && Texels8<true>::powerOfTwo(s.th);
-    (pow2 ? triangleAlphaAvx2<kFlat, true> : triangleAlphaAvx2<kFlat, false>)(t, rows, s, z16);
+    (powerOfTwo(s.tw) && powerOfTwo(s.th) ? triangleAlphaAvx2<kFlat, true> : triangleAlphaAvx2<kFlat, false>)(t, rows, s, z16);
 }
 
 void triangleAvx2(const Target& t, const TriangleRows& rows, const Shading& s) {
