@@ -138,8 +138,8 @@ TEST(Raster, SimdKernelsMatchThePortableOnes) {
     SpanKernels kernels[2] = {baselineKernels(), avx2Kernels()};
     std::uniform_real_distribution<float> unit(0.f, 1.f), f(-3.f, 3.f), px(-4.f, 68.f);
     for (int round = 0; round < 300; ++round) {
-        const int sizes[4][2] = {{7, 5}, {8, 4}, {16, 16}, {16, 3}};
-        int tw = sizes[round % 4][0], th = sizes[round % 4][1];
+        const int sizes[4][2] = {{7, 5}, {8, 4}, {256, 16}, {16, 3}};
+        int tw = sizes[round / 2 % 4][0], th = sizes[round / 2 % 4][1];
         std::vector<uint32_t> texels(size_t(tw) * th);
         // Pictures of any alpha, of only opaque and clear texels, and of none of either.
         AlphaKind alpha = AlphaKind(round / 2 % 3);
@@ -163,9 +163,11 @@ TEST(Raster, SimdKernelsMatchThePortableOnes) {
         }
         int x = int(rng() % 60), y = int(rng() % 28), n = 1 + int(rng() % (64 - x)), h = 1 + int(rng() % (32 - y));
         Triangle tri;
-        // Every fourth triangle flat, as pictures are, at times beyond the depth range.
-        float flat = 0.5f + f(rng) / 4;
-        for (ScreenVertex& v : tri.v) v = {px(rng), px(rng) / 2, round % 4 == 0 ? flat : 0.5f + f(rng) / 6, f(rng), f(rng)};
+        // Every fourth triangle flat, as pictures are, at times beyond the depth range; some
+        // with texel coordinates past the sampler's wrap limit.
+        float flat = 0.5f + f(rng) / 4, far = round % 7 == 3 ? 2.5e6f : 1.f;
+        for (ScreenVertex& v : tri.v)
+            v = {px(rng), px(rng) / 2, round % 4 == 0 ? flat : 0.5f + f(rng) / 6, f(rng) * far, f(rng) * far};
         tri.s = s;
         TriangleRows rows;
         bool any = triangleRows(c[0].target(), {0, Canvas::kH}, tri, &rows);

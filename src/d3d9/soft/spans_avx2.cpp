@@ -244,7 +244,25 @@ void triangleSizeAvx2(const Target& t, const TriangleRows& rows, const Shading& 
     (powerOfTwo(s.tw) && powerOfTwo(s.th) ? triangleAlphaAvx2<kFlat, true> : triangleAlphaAvx2<kFlat, false>)(t, rows, s, z16);
 }
 
+// Whether a power-of-two axis of plane p stays well inside the sampler's wrap limit (where
+// wrapTexel gives texel 0, and the masks here would not) over the triangle's rows at any
+// column: the plane is linear, so its largest size there is at a corner.
+bool withinWrapLimit(const Plane& p, int size, const TriangleRows& rows) {
+    if (!powerOfTwo(size)) return true;
+    const float xs[2] = {0.f, float(rows.width - 1)}, ys[2] = {float(rows.y0), float(rows.y1 - 1)};
+    for (float x : xs)
+        for (float y : ys) {
+            float f = planeAt(p, x, y) * float(size);
+            if (!(f > -kWrapLimit / 2 && f < kWrapLimit / 2)) return false;
+        }
+    return true;
+}
+
 void triangleAvx2(const Target& t, const TriangleRows& rows, const Shading& s) {
+    if (!withinWrapLimit(rows.u, s.tw, rows) || !withinWrapLimit(rows.v, s.th, rows)) {
+        forTriangleRows(rows, [&](int y, int x0, int n) { scalarSpan(t, y, x0, n, s, rows); });
+        return;
+    }
     // A flat depth plane gives every pixel its a0 exactly (the products with 0 vanish).
     const Plane& z = rows.z;
     if (!(z.dadx == 0.f && z.dady == 0.f)) return triangleSizeAvx2<false>(t, rows, s, _mm_setzero_si128());
