@@ -1,6 +1,7 @@
 // The span kernels eight pixels at a time with AVX2 and FMA (this file alone is compiled for them).
 #include "spans.h"
 
+#include <cmath>
 #include <immintrin.h>
 
 namespace d3d9soft {
@@ -110,7 +111,8 @@ void rectAvx2(uint32_t* dst, uint16_t* depth, size_t pitch, int w, int h, const 
 inline bool powerOfTwo(int size) { return (size & (size - 1)) == 0; }
 
 // Where eight lanes' texels lie in a texture: wrapTexel on each axis, then rows of tw texels.
-// kPow2: both sizes are powers of two, as most pictures' are, known outside the loops.
+// kPow2: both sizes are powers of two, as most pictures' are, known outside the loops; the
+// planes then come scaled by the sizes (see Planes8).
 template <bool kPow2>
 struct Texels8 {
     explicit Texels8(const Shading& s)
@@ -119,7 +121,8 @@ struct Texels8 {
           widthShift(_mm_cvtsi32_si128(__builtin_ctz(unsigned(s.tw)))), pow2{powerOfTwo(s.tw), powerOfTwo(s.th)} {}
     // Powers of two wrap the scaled coordinate by a mask, other sizes its fraction.
     __m256i wrap(__m256 u, int axis) const {
-        if (kPow2 || pow2[axis])
+        if (kPow2) return _mm256_and_si256(_mm256_cvttps_epi32(_mm256_floor_ps(u)), last[axis]);
+        if (pow2[axis])
             return _mm256_and_si256(_mm256_cvttps_epi32(_mm256_floor_ps(_mm256_mul_ps(u, size[axis]))), last[axis]);
         __m256 fr = _mm256_sub_ps(u, _mm256_floor_ps(u));
         __m256i i = _mm256_cvttps_epi32(_mm256_mul_ps(fr, size[axis]));
@@ -138,14 +141,16 @@ struct Texels8 {
 };
 
 // A triangle's planes in every lane, held apart from the triangle so stores to the target
-// cannot make the compiler load them again for every group.
+// cannot make the compiler load them again for every group. u and v may come scaled by
+// powers of two (su, sv), which scales each rounded result exactly (see clearOfSubnormals).
 struct Planes8 {
-    explicit Planes8(const TriangleRows& rows) {
+    Planes8(const TriangleRows& rows, float su, float sv) {
         const Plane* p[3] = {&rows.u, &rows.v, &rows.z};
+        const float scale[3] = {su, sv, 1.f};
         for (int i = 0; i < 3; ++i) {
-            a0[i] = _mm256_set1_ps(p[i]->a0);
-            dadx[i] = _mm256_set1_ps(p[i]->dadx);
-            dady[i] = _mm256_set1_ps(p[i]->dady);
+            a0[i] = _mm256_set1_ps(p[i]->a0 * scale[i]);
+            dadx[i] = _mm256_set1_ps(p[i]->dadx * scale[i]);
+            dady[i] = _mm256_set1_ps(p[i]->dady * scale[i]);
         }
     }
     // planeAt of plane i (u, v, z) for eight pixels of a row.
@@ -155,18 +160,17 @@ struct Planes8 {
     __m256 a0[3], dadx[3], dady[3];
 };
 
-// The depth test of eight pixels (xf, yf) of a triangle row: the lanes of live that pass, their
-// depth written. A flat plane (every picture drawn flat, as 2D games draw) has one depth, z16,
-// known to lie in 0..1; other planes are evaluated and clipped to 0..1 lane by lane.
+// The depth test of eight pixels (xf, yf) of a triangle row: the lanes of live (16-bit lanes)
+// that pass, their depth written. A flat plane (every picture drawn flat, as 2D games draw)
+// has one depth, z16, known to lie in 0..1; other planes are evaluated and clipped to 0..1
+// lane by lane.
 template <bool kFlat>
-inline __m256i depthPass(uint16_t* depth, __m256 xf, __m256 yf, __m256i live, const Planes8& planes, __m128i z16) {
+inline __m256i depthPass(uint16_t* depth, __m256 xf, __m256 yf, __m128i live, const Planes8& planes, __m128i z16) {
     __m128i zb16 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(depth));
     if (kFlat) {
-        __m128i pass16 = _mm_cmpeq_epi16(_mm_min_epu16(z16, zb16), z16);
-        __m256i pass = _mm256_and_si256(_mm256_cvtepi16_epi32(pass16), live);
-        __m128i write = _mm_packs_epi32(_mm256_castsi256_si128(pass), _mm256_extracti128_si256(pass, 1));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(depth), _mm_blendv_epi8(zb16, z16, write));
-        return pass;
+        __m128i pass16 = _mm_and_si128(_mm_cmpeq_epi16(_mm_min_epu16(z16, zb16), z16), live);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(depth), _mm_blendv_epi8(zb16, z16, pass16));
+        return _mm256_cvtepi16_epi32(pass16);
     }
     __m256 z = planes.at(2, xf, yf);
     __m256 inside = _mm256_and_ps(_mm256_cmp_ps(z, _mm256_setzero_ps(), _CMP_GE_OQ),
@@ -174,7 +178,8 @@ inline __m256i depthPass(uint16_t* depth, __m256 xf, __m256 yf, __m256i live, co
     // depth16, lane by lane.
     __m256i z32 = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(z, _mm256_set1_ps(kDepthScale)), _mm256_set1_ps(0.5f)));
     __m256i zb = _mm256_cvtepu16_epi32(zb16);
-    __m256i pass = _mm256_and_si256(_mm256_andnot_si256(_mm256_cmpgt_epi32(z32, zb), _mm256_castps_si256(inside)), live);
+    __m256i pass = _mm256_and_si256(_mm256_andnot_si256(_mm256_cmpgt_epi32(z32, zb), _mm256_castps_si256(inside)),
+                                    _mm256_cvtepi16_epi32(live));
     __m256i nz = _mm256_blendv_epi8(zb, z32, pass);
     __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(nz, nz), 0x08);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(depth), _mm256_castsi256_si128(packed));
@@ -188,7 +193,7 @@ constexpr int kRun = 64;
 
 // The depth test and texels of eight pixels (xf, yf) of a triangle row; the passing lanes.
 template <bool kFlat, bool kPow2>
-inline __m256i fetch8(uint16_t* depth, __m256 xf, __m256 yf, __m256i live, const Texels8<kPow2>& tex,
+inline __m256i fetch8(uint16_t* depth, __m256 xf, __m256 yf, __m128i live, const Texels8<kPow2>& tex,
                       const Planes8& planes, __m128i z16, __m256i* texel) {
     __m256i pass = depthPass<kFlat>(depth, xf, yf, live, planes, z16);
     __m256i index = tex.index(planes.at(0, xf, yf), planes.at(1, xf, yf));
@@ -199,7 +204,7 @@ inline __m256i fetch8(uint16_t* depth, __m256 xf, __m256 yf, __m256i live, const
 template <bool kFlat, bool kPow2, AlphaKind kAlpha>
 inline void affineSpan(uint32_t* dst, uint16_t* depth, int x, int y, int n, const Texels8<kPow2>& tex,
                        const Planes8& planes, __m128i z16, const Colour& col) {
-    const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m128i lanes = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
     __m256 yf = _mm256_set1_ps(float(y));
     // Pixel columns as floats, stepped by eight: exact, as they stay far below 2^24.
     __m256 xf = _mm256_add_ps(_mm256_set1_ps(float(x)), _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7));
@@ -209,7 +214,8 @@ inline void affineSpan(uint32_t* dst, uint16_t* depth, int x, int y, int n, cons
         // The last group's lanes past the row's end keep what is there (the row's slack holds
         // them where the row ends).
         for (int g = 0; g < groups; ++g, xf = _mm256_add_ps(xf, _mm256_set1_ps(8.f))) {
-            __m256i live = _mm256_cmpgt_epi32(_mm256_set1_epi32(n - start - 8 * g), lanes);
+            int left = n - start - 8 * g;
+            __m128i live = _mm_cmpgt_epi16(_mm_set1_epi16(short(left < 8 ? left : 8)), lanes);
             pass[g] = fetch8<kFlat>(depth + start + 8 * g, xf, yf, live, tex, planes, z16, &texel[g]);
         }
         for (int g = 0; g < groups; ++g)
@@ -221,7 +227,7 @@ inline void affineSpan(uint32_t* dst, uint16_t* depth, int x, int y, int n, cons
 template <bool kFlat, bool kPow2, AlphaKind kAlpha>
 void triangleRowsAvx2(const Target& t, const TriangleRows& rows, const Shading& s, __m128i z16) {
     Colour col(s.plain ? nullptr : s.colour);
-    Planes8 planes(rows);
+    Planes8 planes(rows, kPow2 ? float(s.tw) : 1.f, kPow2 ? float(s.th) : 1.f);
     Texels8<kPow2> tex(s);
     forTriangleRows(rows, [&](int y, int x0, int n) {
         size_t at = size_t(y) * t.pitch + x0;
@@ -239,27 +245,34 @@ void triangleAlphaAvx2(const Target& t, const TriangleRows& rows, const Shading&
     draw(t, rows, s, z16);
 }
 
-template <bool kFlat>
-void triangleSizeAvx2(const Target& t, const TriangleRows& rows, const Shading& s, __m128i z16) {
-    (powerOfTwo(s.tw) && powerOfTwo(s.th) ? triangleAlphaAvx2<kFlat, true> : triangleAlphaAvx2<kFlat, false>)(t, rows, s, z16);
-}
-
-// Whether a power-of-two axis of plane p stays well inside the sampler's wrap limit (where
-// wrapTexel gives texel 0, and the masks here would not) over the triangle's rows at any
-// column: the plane is linear, so its largest size there is at a corner.
-bool withinWrapLimit(const Plane& p, int size, const TriangleRows& rows) {
-    if (!powerOfTwo(size)) return true;
-    const float xs[2] = {0.f, float(rows.width - 1)}, ys[2] = {float(rows.y0), float(rows.y1 - 1)};
-    for (float x : xs)
-        for (float y : ys) {
-            float f = planeAt(p, x, y) * float(size);
-            if (!(f > -kWrapLimit / 2 && f < kWrapLimit / 2)) return false;
-        }
+// No coefficient of p is nonzero and below 2^-100 in size: then every value planeAt gives at
+// a pixel centre is 0 or far above the subnormals (the products of pixel coordinates and the
+// sums are multiples of the coefficients' last bits), so scaling p by a power of two scales
+// each value exactly while it stays finite.
+bool clearOfSubnormals(const Plane& p) {
+    const float coefficients[3] = {p.a0, p.dadx, p.dady};
+    for (float c : coefficients)
+        if (c != 0.f && !(std::fabs(c) >= 0x1p-100f)) return false;
     return true;
 }
 
+template <bool kFlat>
+void triangleSizeAvx2(const Target& t, const TriangleRows& rows, const Shading& s, __m128i z16) {
+    bool pow2 = powerOfTwo(s.tw) && powerOfTwo(s.th) && clearOfSubnormals(rows.u) && clearOfSubnormals(rows.v);
+    (pow2 ? triangleAlphaAvx2<kFlat, true> : triangleAlphaAvx2<kFlat, false>)(t, rows, s, z16);
+}
+
+// Whether plane p scaled by size stays well inside the sampler's wrap limit over the rows
+// (where wrapTexel gives texel 0 and the masks here would not) at any column; false for NaN.
+bool withinWrapLimit(const Plane& p, int size, const TriangleRows& rows) {
+    float bound = std::fabs(p.a0) + std::fabs(p.dadx) * float(rows.width) + std::fabs(p.dady) * float(rows.y1);
+    return bound * float(size) < kWrapLimit / 2;
+}
+
 void triangleAvx2(const Target& t, const TriangleRows& rows, const Shading& s) {
-    if (!withinWrapLimit(rows.u, s.tw, rows) || !withinWrapLimit(rows.v, s.th, rows)) {
+    // Powers of two wrap by masks; with the limit far off, the scaled planes stay finite too.
+    if ((powerOfTwo(s.tw) && !withinWrapLimit(rows.u, s.tw, rows)) ||
+        (powerOfTwo(s.th) && !withinWrapLimit(rows.v, s.th, rows))) {
         forTriangleRows(rows, [&](int y, int x0, int n) { scalarSpan(t, y, x0, n, s, rows); });
         return;
     }
