@@ -271,11 +271,10 @@ bool withinWrapLimit(const Plane& p, int size, const TriangleRows& rows) {
 
 void triangleAvx2(const Target& t, const TriangleRows& rows, const Shading& s) {
     // Powers of two wrap by masks; with the limit far off, the scaled planes stay finite too.
+    // Nearer, the portable kernel draws the triangle by the rule itself.
     if ((powerOfTwo(s.tw) && !withinWrapLimit(rows.u, s.tw, rows)) ||
-        (powerOfTwo(s.th) && !withinWrapLimit(rows.v, s.th, rows))) {
-        forTriangleRows(rows, [&](int y, int x0, int n) { scalarSpan(t, y, x0, n, s, rows); });
-        return;
-    }
+        (powerOfTwo(s.th) && !withinWrapLimit(rows.v, s.th, rows)))
+        return baselineKernels().triangle(t, rows, s);
     // A flat depth plane gives every pixel its a0 exactly (the products with 0 vanish).
     const Plane& z = rows.z;
     if (!(z.dadx == 0.f && z.dady == 0.f)) return triangleSizeAvx2<false>(t, rows, s, _mm_setzero_si128());
