@@ -8,18 +8,20 @@ namespace d3d9soft {
 
 namespace {
 
-// mulNorm on sixteen 16-bit lanes (its sums fit in 16 bits for bytes).
-inline __m256i mulNorm16(__m256i a, __m256i b) {
-    __m256i x = _mm256_mullo_epi16(a, b);
-    return _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(x, _mm256_srli_epi16(x, 8)), _mm256_set1_epi16(128)), 8);
+// mulNorm on sixteen 16-bit lanes, from a in each lane's high byte and b·257 (b in both
+// bytes): their product's high half is a·b·257 / 256 rounded down, which is x + (x >> 8)
+// for x = a·b, exactly.
+inline __m256i mulNorm16(__m256i aHigh, __m256i b257) {
+    return _mm256_srli_epi16(_mm256_add_epi16(_mm256_mulhi_epu16(aHigh, b257), _mm256_set1_epi16(128)), 8);
 }
 
-// blendStandard for two pixels per lane half, as 16-bit channels.
+// blendStandard for two pixels per lane half, their channels in the high bytes of 16-bit lanes.
 inline __m256i blendHalf(__m256i s, __m256i d) {
-    const __m256i alphaWords = _mm256_setr_epi8(6, 7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15, 6, 7, 6, 7, 6,
-                                                7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15);
-    __m256i a = _mm256_shuffle_epi8(s, alphaWords);
-    __m256i ia = _mm256_sub_epi16(_mm256_set1_epi16(255), a);
+    const __m256i alphaBytes = _mm256_setr_epi8(7, 7, 7, 7, 7, 7, 7, 7, 15, 15, 15, 15, 15, 15, 15, 15, 7, 7, 7, 7, 7,
+                                                7, 7, 7, 15, 15, 15, 15, 15, 15, 15, 15);
+    __m256i a = _mm256_shuffle_epi8(s, alphaBytes);
+    // (255 - a)·257.
+    __m256i ia = _mm256_sub_epi16(_mm256_set1_epi16(-1), a);
     return _mm256_add_epi16(mulNorm16(s, a), mulNorm16(d, ia));
 }
 
@@ -40,8 +42,8 @@ inline void blend8(uint32_t* dst, __m256i src, __m256i pass32) {
             return;
         }
     }
-    __m256i lo = blendHalf(_mm256_unpacklo_epi8(src, zero), _mm256_unpacklo_epi8(d, zero));
-    __m256i hi = blendHalf(_mm256_unpackhi_epi8(src, zero), _mm256_unpackhi_epi8(d, zero));
+    __m256i lo = blendHalf(_mm256_unpacklo_epi8(zero, src), _mm256_unpacklo_epi8(zero, d));
+    __m256i hi = blendHalf(_mm256_unpackhi_epi8(zero, src), _mm256_unpackhi_epi8(zero, d));
     // Packing saturates sums above 255, as the scalar form clamps them.
     __m256i out = _mm256_blendv_epi8(d, _mm256_packus_epi16(lo, hi), pass32);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), out);
