@@ -188,11 +188,6 @@ inline __m256i depthPass(uint16_t* depth, __m256 xf, __m256 yf, __m128i live, co
     return pass;
 }
 
-// A row's pixels are taken in runs of up to kRun: first every group's depth test and texels,
-// then every group's blend. A gather waits long for its texels, and the blend behind it would
-// hold the vector scheduler's places meanwhile; apart, the gathers of a run overlap.
-constexpr int kRun = 64;
-
 // The depth test and texels of eight pixels (xf, yf) of a triangle row; the passing lanes.
 template <bool kFlat, bool kPow2>
 inline __m256i fetch8(uint16_t* depth, __m256 xf, __m256 yf, __m128i live, const Texels8<kPow2>& tex,
@@ -203,6 +198,9 @@ inline __m256i fetch8(uint16_t* depth, __m256 xf, __m256 yf, __m128i live, const
     return pass;
 }
 
+// Each group is blended one group behind its depth test and texels: a gather waits long for
+// its texels, and the next group's work goes on meanwhile. (Taking a row's depth tests and
+// texels first and its blends after was slower: two loops, and a row ends in two branches.)
 template <bool kFlat, bool kPow2, AlphaKind kAlpha>
 inline void affineSpan(uint32_t* dst, uint16_t* depth, int x, int y, int n, const Texels8<kPow2>& tex,
                        const Planes8& planes, __m128i z16, const Colour& col) {
@@ -210,20 +208,22 @@ inline void affineSpan(uint32_t* dst, uint16_t* depth, int x, int y, int n, cons
     __m256 yf = _mm256_set1_ps(float(y));
     // Pixel columns as floats, stepped by eight: exact, as they stay far below 2^24.
     __m256 xf = _mm256_add_ps(_mm256_set1_ps(float(x)), _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7));
-    __m256i texel[kRun / 8], pass[kRun / 8];
-    for (int start = 0; start < n; start += kRun) {
-        int groups = (n - start < kRun ? n - start + 7 : kRun) / 8;
-        // The last group's lanes past the row's end keep what is there (the row's slack holds
-        // them where the row ends).
-        for (int g = 0; g < groups; ++g, xf = _mm256_add_ps(xf, _mm256_set1_ps(8.f))) {
-            int left = n - start - 8 * g;
-            __m128i live = _mm_cmpgt_epi16(_mm_set1_epi16(short(left < 8 ? left : 8)), lanes);
-            pass[g] = fetch8<kFlat>(depth + start + 8 * g, xf, yf, live, tex, planes, z16, &texel[g]);
-        }
-        for (int g = 0; g < groups; ++g)
-            if (!_mm256_testz_si256(pass[g], pass[g]))
-                blend8<kAlpha>(dst + start + 8 * g, col.apply(texel[g]), pass[g]);
+    // The last group's lanes past the row's end keep what is there (the row's slack holds them
+    // where the row ends).
+    auto live = [&](int g) { return _mm_cmpgt_epi16(_mm_set1_epi16(short(n - 8 * g < 8 ? n - 8 * g : 8)), lanes); };
+    auto blend = [&](int g, __m256i texel, __m256i pass) {
+        if (!_mm256_testz_si256(pass, pass)) blend8<kAlpha>(dst + 8 * g, col.apply(texel), pass);
+    };
+    int groups = (n + 7) / 8;
+    __m256i texel, pass = fetch8<kFlat>(depth, xf, yf, live(0), tex, planes, z16, &texel);
+    for (int g = 1; g < groups; ++g) {
+        xf = _mm256_add_ps(xf, _mm256_set1_ps(8.f));
+        __m256i nextTexel, nextPass = fetch8<kFlat>(depth + 8 * g, xf, yf, live(g), tex, planes, z16, &nextTexel);
+        blend(g - 1, texel, pass);
+        texel = nextTexel;
+        pass = nextPass;
     }
+    blend(groups - 1, texel, pass);
 }
 
 template <bool kFlat, bool kPow2, AlphaKind kAlpha>
