@@ -210,9 +210,9 @@ TEST(Workers, AFullCommandListCountsWhatItDrops) {
     Command fill{Command::kFill, {}};
     fill.fill = Fill{0, 0, 1, 1, kOpaqueRed, 0, true, false};
     size_t pushed = 0;
-    while (workers.push(fill)) ++pushed;
+    while (workers.push(fill, {0, 1})) ++pushed;
     EXPECT_GT(pushed, 0u);
-    EXPECT_FALSE(workers.push(fill));
+    EXPECT_FALSE(workers.push(fill, {0, 1}));
     EXPECT_EQ(workers.dropped(), 2u);
     workers.finish(nullptr);
     EXPECT_EQ(c.at(0, 0), kOpaqueRed);
@@ -236,7 +236,7 @@ TEST(Workers, EachBatchIsCopiedBeforeTheNextIsDrawn) {
         // Recording goes on while the batch before is drawn; the last is drawn only with wait.
         for (uint32_t colour : colours) {
             fill.fill = Fill{0, 0, Canvas::kW, Canvas::kH, colour, 0, true, false};
-            for (int i = 0; i < 40; ++i) workers.push(fill);
+            for (int i = 0; i < 40; ++i) workers.push(fill, {0, Canvas::kH});
             sinks.push_back(std::make_unique<FirstPixels>(c));
             workers.submit(sinks.back().get());
         }

@@ -216,7 +216,7 @@ void SoftBackend::clear(const std::vector<ClearRect>& rects, DWORD flags, D3DCOL
     auto fill = [&](const Box& b) {
         c.fill = Fill{b.x0, b.y0, b.x1, b.y1, rgba, depth16(z), (flags & D3DCLEAR_TARGET) != 0,
                       (flags & D3DCLEAR_ZBUFFER) != 0};
-        workers_.push(c);
+        workers_.push(c, Band{b.y0, b.y1});
     };
     Box window{0, 0, int(width_), int(height_)};
     bool whole = rects.size() == 1 && rects[0].x1 == 0 && rects[0].y1 == 0 && rects[0].x2 == window.x1 &&
@@ -362,8 +362,9 @@ void SoftBackend::push(const ScreenVertex& a, const ScreenVertex& b, const Scree
     Command cmd;
     cmd.kind = Command::kTriangle;
     cmd.triangle = Triangle{{a, b, c}, sh};
-    workers_.push(cmd);
-    changed(boxAround(a, b, c, int(width_), int(height_)));
+    Box box = boxAround(a, b, c, int(width_), int(height_));
+    workers_.push(cmd, Band{box.y0, box.y1});
+    changed(box);
 }
 
 void SoftBackend::draw(const PipelineState& s, D3DPRIMITIVETYPE type, UINT first, UINT count) {
@@ -394,9 +395,10 @@ void SoftBackend::draw(const PipelineState& s, D3DPRIMITIVETYPE type, UINT first
         // over a pixel centre, and the rect takes only texel choices far from rounding there.
         bool cut = !(wellInside(q[0]) && wellInside(q[1]) && wellInside(q[2]) && wellInside(q[3]));
         if (s.cullMode == D3DCULL_NONE && quadAsRect(q, sh, cut, &cmd.rect)) {
-            workers_.push(cmd);
             const Rect& r = cmd.rect;
-            changed(Box{r.x0, r.y0, r.x1, r.y1}.within(int(width_), int(height_)));
+            Box box = Box{r.x0, r.y0, r.x1, r.y1}.within(int(width_), int(height_));
+            workers_.push(cmd, Band{box.y0, box.y1});
+            changed(box);
             return;
         }
         const size_t firstHalf[3] = {first, first + 1, first + 2}, secondHalf[3] = {first, first + 2, first + 3};

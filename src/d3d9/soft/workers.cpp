@@ -56,7 +56,7 @@ Workers::~Workers() {
         for (Chunk* c : slot.chunks) delete c;
 }
 
-bool Workers::push(const Command& c) {
+bool Workers::push(const Command& c, Band rows) {
     Slot& slot = slots_[batch_ % 2];
     size_t chunk = count_ / kChunk;
     if (chunk >= maxChunks_ || (!slot.chunks[chunk] && !(slot.chunks[chunk] = new (std::nothrow) Chunk))) {
@@ -64,6 +64,8 @@ bool Workers::push(const Command& c) {
         return false;
     }
     slot.chunks[chunk]->c[count_ % kChunk] = c;
+    auto row = [this](int y) { return uint16_t(std::clamp(y, 0, target_.height)); };
+    slot.chunks[chunk]->rows[count_ % kChunk] = {row(rows.y0), row(rows.y1)};
     ++count_;
     if (startsBatch(count_)) publish();
     return true;
@@ -79,8 +81,27 @@ void Workers::publish() {
 }
 
 void Workers::drawRange(const Slot& slot, Band band, size_t from, size_t to) const {
+    auto inBand = [&](size_t i) {
+        const Rows& r = slot.chunks[i / kChunk]->rows[i % kChunk];
+        return r.y1 > band.y0 && r.y0 < band.y1;
+    };
+    auto command = [&](size_t i) -> const Command& { return slot.chunks[i / kChunk]->c[i % kChunk]; };
+    // The band's commands lie apart in the list, where the caches' own fetching ahead misses
+    // them: each is asked for kAhead of the band's commands before it is drawn.
+    constexpr int kAhead = 4;
+    size_t ahead = from;
+    auto askAhead = [&] {
+        while (ahead < to && !inBand(ahead)) ++ahead;
+        if (ahead == to) return;
+        const char* c = reinterpret_cast<const char*>(&command(ahead++));
+        for (size_t at = 0; at < sizeof(Command); at += 64) __builtin_prefetch(c + at);
+        __builtin_prefetch(c + sizeof(Command) - 1);
+    };
+    for (int k = 0; k < kAhead; ++k) askAhead();
     for (size_t i = from; i < to; ++i) {
-        const Command& c = slot.chunks[i / kChunk]->c[i % kChunk];
+        if (!inBand(i)) continue;
+        askAhead();
+        const Command& c = command(i);
         switch (c.kind) {
         case Command::kTriangle: drawTriangle(target_, band, c.triangle); break;
         case Command::kRect: drawRect(target_, band, c.rect); break;

@@ -45,8 +45,9 @@ public:
     Workers(const Workers&) = delete;
     Workers& operator=(const Workers&) = delete;
 
-    // False when the list cannot grow: the command is lost and counted, nothing else.
-    bool push(const Command& c);
+    // False when the list cannot grow: the command is lost and counted, nothing else. rows
+    // holds every row the command may touch: bands elsewhere pass over it without reading it.
+    bool push(const Command& c, Band rows);
     // Hands every command pushed so far to the workers now rather than with its batch of pushes.
     void publish();
     // Ends the batch with every command pushed so far and returns while it is drawn; sink (if
@@ -62,8 +63,14 @@ public:
 private:
     static constexpr size_t kChunk = 2048;
     static constexpr size_t kMaxChunks = 2048;
+    // Rows [y0, y1) of a command, apart from it and small: every band passes over every
+    // command, and most of them miss the band.
+    struct Rows {
+        uint16_t y0, y1;
+    };
     struct Chunk {
         Command c[kChunk];
+        Rows rows[kChunk];
     };
     // ORDER BATCH: batch b lives in slot b % 2, which batch b + 2 takes over only once every
     // band has finished b.
