@@ -63,12 +63,14 @@ inline __m256i modulate8(__m256i t, const __m256* colour) {
     return out;
 }
 
+// The draw's colour, multiplied into every texel unless kPlain: known outside the loops, it
+// costs plain pictures nothing per group.
+template <bool kPlain>
 struct Colour {
-    explicit Colour(const float* c) : plain(c == nullptr) {
-        for (int i = 0; i < 4; ++i) v[i] = _mm256_set1_ps(c ? c[i] : 1.f);
+    explicit Colour(const float* c) {
+        for (int i = 0; i < 4; ++i) v[i] = _mm256_set1_ps(kPlain ? 1.f : c[i]);
     }
-    __m256i apply(__m256i t) const { return plain ? t : modulate8(t, v); }
-    bool plain;
+    __m256i apply(__m256i t) const { return kPlain ? t : modulate8(t, v); }
     __m256 v[4];
 };
 
@@ -77,9 +79,9 @@ void verticesAvx2(const VertexLayout& layout, size_t first, int n, ScreenVertex*
 }
 
 // One row of a rect: n pixels at depth z whose texels lie side by side in src.
-template <AlphaKind kAlpha>
+template <AlphaKind kAlpha, bool kPlain>
 inline void rectRow(uint32_t* dst, uint16_t* depth, const uint32_t* src, int n, uint16_t z, __m128i zv,
-                    const Colour& col, const float* colour) {
+                    const Colour<kPlain>& col, const float* colour) {
     int i = 0;
     for (; i + 8 <= n; i += 8) {
         __m128i zb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(depth + i));
@@ -92,10 +94,10 @@ inline void rectRow(uint32_t* dst, uint16_t* depth, const uint32_t* src, int n, 
     rectPixels(dst + i, depth + i, src + i, n - i, z, colour);
 }
 
-template <AlphaKind kAlpha>
+template <AlphaKind kAlpha, bool kPlain>
 void rectRows(uint32_t* dst, uint16_t* depth, size_t pitch, int w, int h, const uint32_t* texels, int tw, int th,
               int tx, int ty, uint16_t z, const float* colour) {
-    Colour col(colour);
+    Colour<kPlain> col(colour);
     __m128i zv = _mm_set1_epi16(static_cast<short>(z));
     forRectRows(dst, depth, pitch, w, h, texels, tw, th, tx, ty,
                 [&](uint32_t* d, uint16_t* zb, const uint32_t* src, int n) {
@@ -103,11 +105,19 @@ void rectRows(uint32_t* dst, uint16_t* depth, size_t pitch, int w, int h, const 
                 });
 }
 
+template <bool kPlain>
+void rectAlphaAvx2(uint32_t* dst, uint16_t* depth, size_t pitch, int w, int h, const uint32_t* texels, int tw, int th,
+                   int tx, int ty, uint16_t z, const float* colour, AlphaKind alpha) {
+    auto rows = alpha == kBetween         ? rectRows<kBetween, kPlain>
+                : alpha == kOpaqueOrClear ? rectRows<kOpaqueOrClear, kPlain>
+                                          : rectRows<kAnyAlpha, kPlain>;
+    rows(dst, depth, pitch, w, h, texels, tw, th, tx, ty, z, colour);
+}
+
 void rectAvx2(uint32_t* dst, uint16_t* depth, size_t pitch, int w, int h, const uint32_t* texels, int tw, int th,
               int tx, int ty, uint16_t z, const float* colour, AlphaKind alpha) {
-    auto rows = alpha == kBetween ? rectRows<kBetween> : alpha == kOpaqueOrClear ? rectRows<kOpaqueOrClear>
-                                                                                  : rectRows<kAnyAlpha>;
-    rows(dst, depth, pitch, w, h, texels, tw, th, tx, ty, z, colour);
+    (colour ? rectAlphaAvx2<false> : rectAlphaAvx2<true>)(dst, depth, pitch, w, h, texels, tw, th, tx, ty, z, colour,
+                                                          alpha);
 }
 
 inline bool powerOfTwo(int size) { return (size & (size - 1)) == 0; }
@@ -201,9 +211,9 @@ inline __m256i fetch8(uint16_t* depth, __m256 xf, __m256 yf, __m128i live, const
 // Each group is blended one group behind its depth test and texels: a gather waits long for
 // its texels, and the next group's work goes on meanwhile. (Taking a row's depth tests and
 // texels first and its blends after was slower: two loops, and a row ends in two branches.)
-template <bool kFlat, bool kPow2, AlphaKind kAlpha>
+template <bool kFlat, bool kPow2, AlphaKind kAlpha, bool kPlain>
 inline void affineSpan(uint32_t* dst, uint16_t* depth, int x, int y, int n, const Texels8<kPow2>& tex,
-                       const Planes8& planes, __m128i z16, const Colour& col) {
+                       const Planes8& planes, __m128i z16, const Colour<kPlain>& col) {
     const __m128i lanes = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
     __m256 yf = _mm256_set1_ps(float(y));
     // Pixel columns as floats, stepped by eight: exact, as they stay far below 2^24.
@@ -226,25 +236,30 @@ inline void affineSpan(uint32_t* dst, uint16_t* depth, int x, int y, int n, cons
     blend(groups - 1, texel, pass);
 }
 
-template <bool kFlat, bool kPow2, AlphaKind kAlpha>
+template <bool kFlat, bool kPow2, AlphaKind kAlpha, bool kPlain>
 void triangleRowsAvx2(const Target& t, const TriangleRows& rows, const Shading& s, __m128i z16) {
-    Colour col(s.plain ? nullptr : s.colour);
+    Colour<kPlain> col(s.colour);
     Planes8 planes(rows, kPow2 ? float(s.tw) : 1.f, kPow2 ? float(s.th) : 1.f);
     Texels8<kPow2> tex(s);
     forTriangleRows(rows, [&](int y, int x0, int n) {
         size_t at = size_t(y) * t.pitch + x0;
         size_t ahead = at + size_t(kPrefetchRows) * t.pitch;
         if (y + kPrefetchRows < rows.y1) prefetchPixels(t.colour + ahead, t.depth + ahead, n);
-        affineSpan<kFlat, kPow2, kAlpha>(t.colour + at, t.depth + at, x0, y, n, tex, planes, z16, col);
+        affineSpan<kFlat, kPow2, kAlpha, kPlain>(t.colour + at, t.depth + at, x0, y, n, tex, planes, z16, col);
     });
 }
 
-template <bool kFlat, bool kPow2>
+template <bool kFlat, bool kPow2, bool kPlain>
 void triangleAlphaAvx2(const Target& t, const TriangleRows& rows, const Shading& s, __m128i z16) {
-    auto draw = s.alpha == kBetween         ? triangleRowsAvx2<kFlat, kPow2, kBetween>
-                : s.alpha == kOpaqueOrClear ? triangleRowsAvx2<kFlat, kPow2, kOpaqueOrClear>
-                                            : triangleRowsAvx2<kFlat, kPow2, kAnyAlpha>;
+    auto draw = s.alpha == kBetween         ? triangleRowsAvx2<kFlat, kPow2, kBetween, kPlain>
+                : s.alpha == kOpaqueOrClear ? triangleRowsAvx2<kFlat, kPow2, kOpaqueOrClear, kPlain>
+                                            : triangleRowsAvx2<kFlat, kPow2, kAnyAlpha, kPlain>;
     draw(t, rows, s, z16);
+}
+
+template <bool kFlat, bool kPow2>
+void trianglePlainAvx2(const Target& t, const TriangleRows& rows, const Shading& s, __m128i z16) {
+    (s.plain ? triangleAlphaAvx2<kFlat, kPow2, true> : triangleAlphaAvx2<kFlat, kPow2, false>)(t, rows, s, z16);
 }
 
 // No coefficient of p is nonzero and below 2^-100 in size: then every value planeAt gives at
@@ -261,7 +276,7 @@ bool clearOfSubnormals(const Plane& p) {
 template <bool kFlat>
 void triangleSizeAvx2(const Target& t, const TriangleRows& rows, const Shading& s, __m128i z16) {
     bool pow2 = powerOfTwo(s.tw) && powerOfTwo(s.th) && clearOfSubnormals(rows.u) && clearOfSubnormals(rows.v);
-    (pow2 ? triangleAlphaAvx2<kFlat, true> : triangleAlphaAvx2<kFlat, false>)(t, rows, s, z16);
+    (pow2 ? trianglePlainAvx2<kFlat, true> : trianglePlainAvx2<kFlat, false>)(t, rows, s, z16);
 }
 
 // Whether plane p scaled by size stays well inside the sampler's wrap limit over the rows
