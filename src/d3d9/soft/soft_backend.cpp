@@ -129,6 +129,7 @@ private:
     void pushClipped(const VertexLayout& l, const size_t index[3], const ScreenVertex* const v[3],
                      const Shading& sh);
     void push(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, const Shading& sh);
+    void record(const Command& cmd, const Box& box);
     void changed(const Box& box);
 
     HWND window_;
@@ -362,7 +363,11 @@ void SoftBackend::push(const ScreenVertex& a, const ScreenVertex& b, const Scree
     Command cmd;
     cmd.kind = Command::kTriangle;
     cmd.triangle = Triangle{{a, b, c}, sh};
-    Box box = boxAround(a, b, c, int(width_), int(height_));
+    record(cmd, boxAround(a, b, c, int(width_), int(height_)));
+}
+
+// A draw touching only box: the workers get its rows, the frame's changed parts grow by it.
+void SoftBackend::record(const Command& cmd, const Box& box) {
     workers_.push(cmd, Band{box.y0, box.y1});
     changed(box);
 }
@@ -396,9 +401,7 @@ void SoftBackend::draw(const PipelineState& s, D3DPRIMITIVETYPE type, UINT first
         bool cut = !(wellInside(q[0]) && wellInside(q[1]) && wellInside(q[2]) && wellInside(q[3]));
         if (s.cullMode == D3DCULL_NONE && quadAsRect(q, sh, cut, &cmd.rect)) {
             const Rect& r = cmd.rect;
-            Box box = Box{r.x0, r.y0, r.x1, r.y1}.within(int(width_), int(height_));
-            workers_.push(cmd, Band{box.y0, box.y1});
-            changed(box);
+            record(cmd, Box{r.x0, r.y0, r.x1, r.y1}.within(int(width_), int(height_)));
             return;
         }
         const size_t firstHalf[3] = {first, first + 1, first + 2}, secondHalf[3] = {first, first + 2, first + 3};
