@@ -224,8 +224,8 @@ inline __m256i fetch8(uint16_t* depth, __m256 xf, __m256 yf, __m128i live, const
     return pass;
 }
 
-// Each group is blended one group behind its depth test and texels: a gather waits long for
-// its texels, and the next group's work goes on meanwhile. (Taking a row's depth tests and
+// Each group is blended one group behind its depth test and texels: its texel loads take long,
+// and the next group's work goes on meanwhile. (Taking a row's depth tests and
 // texels first and its blends after was slower: two loops, and a row ends in two branches.)
 template <bool kFlat, bool kPow2, AlphaKind kAlpha, bool kPlain>
 inline void affineSpan(uint32_t* dst, uint16_t* depth, int x, int y, int n, const Texels8<kPow2>& tex,
